@@ -1,0 +1,51 @@
+# Thin wrapper over CMake.  `make run` builds and starts the program,
+# `make test` builds and runs every test.  Both install missing Debian
+# packages first (as root, or through sudo).
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PACKAGES := $(shell grep -v '^\#' packages.txt | grep -v '^$$')
+
+.PHONY: deps configure build run test fuzz bench screenshots clean
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/app/olmek ]; then \
+	  $(BUILD)/app/olmek $(ARGS); \
+	else \
+	  $(BUILD)/cli/olmek-cli type $(BUILD)/cli/sample.zip; \
+	fi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DOLMEK_FUZZ=ON -DOLMEK_TESTS=OFF -DOLMEK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	cd $(BUILD)-fuzz && ctest --output-on-failure
+
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
+	@for b in $(BUILD)/bench/bench_*; do [ -x $$b ] && $$b; done
+
+screenshots: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/app/olmek-screenshots $(BUILD)/screenshots
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-fuzz

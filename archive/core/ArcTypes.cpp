@@ -1,0 +1,19 @@
+#include "archive/core/ArcTypes.h"
+
+const std::array<const char*, kArcTypeCount> ArcTypeNames = {
+    "Not avail.", "Unsupport.", "File Error", "Unknown   ", "ARC       ", "ARC SFX   ",
+    "ARJ       ", "ARJ SFX   ", "BH        ", "BH  SFX   ", "CAB       ", "GZip      ",
+    "HA        ", "LHA       ", "LHA SFX   ", "LZH       ", "LZH SFX\t",   "PAK       ",
+    "PAK SFX   ", "RAR       ", "RAR SFX   ", "TAR       ", "ZIP       ", "ZIP SFX   ",
+    "ZIP250    ", "ZIP250 SFX", "ZOO       ",
+};
+
+std::string arcTypeDisplayName(TArcType t) {
+    std::string s = ArcTypeNames[t];
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    return s;
+}
+
+bool isZipType(TArcType t) {
+    return t == atZIP || t == atZipExe || t == atZip250 || t == atZip250Exe;
+}

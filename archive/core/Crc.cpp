@@ -1,0 +1,81 @@
+#include "archive/core/Crc.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// Slicing tables: t[k][n] is the CRC of byte n followed by k zero bytes, so
+// that sixteen (CRC-32) or eight (CRC-16) bytes fold in per step.
+template <typename T, T Poly, int Slices>
+constexpr std::array<std::array<T, 256>, Slices> makeTables() {
+    std::array<std::array<T, 256>, Slices> t{};
+    for (unsigned n = 0; n < 256; ++n) {
+        T c = static_cast<T>(n);
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<T>((c >> 1) ^ Poly) : static_cast<T>(c >> 1);
+        t[0][n] = c;
+    }
+    for (int s = 1; s < Slices; ++s)
+        for (unsigned n = 0; n < 256; ++n)
+            t[s][n] = static_cast<T>((t[s - 1][n] >> 8) ^ t[0][t[s - 1][n] & 0xFF]);
+    return t;
+}
+
+constexpr auto kCrc32 = makeTables<std::uint32_t, 0xEDB88320u, 16>();
+constexpr auto kCrc16 = makeTables<std::uint16_t, 0xA001u, 8>();
+
+inline std::uint32_t load32(const unsigned char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;  // little-endian host
+}
+
+} // namespace
+
+constinit const std::uint32_t* const Crc32Table = kCrc32[0].data();
+constinit const std::uint16_t* const Crc16Table = kCrc16[0].data();
+
+void Crc32Update(const void* buf, std::size_t count, std::uint32_t& crc) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    std::uint32_t c = crc;
+    while (count >= 16) {
+        std::uint32_t a = load32(p) ^ c, b = load32(p + 4), d = load32(p + 8), e = load32(p + 12);
+        c = kCrc32[15][a & 0xFF] ^ kCrc32[14][(a >> 8) & 0xFF] ^ kCrc32[13][(a >> 16) & 0xFF] ^
+            kCrc32[12][a >> 24] ^ kCrc32[11][b & 0xFF] ^ kCrc32[10][(b >> 8) & 0xFF] ^
+            kCrc32[9][(b >> 16) & 0xFF] ^ kCrc32[8][b >> 24] ^ kCrc32[7][d & 0xFF] ^
+            kCrc32[6][(d >> 8) & 0xFF] ^ kCrc32[5][(d >> 16) & 0xFF] ^ kCrc32[4][d >> 24] ^
+            kCrc32[3][e & 0xFF] ^ kCrc32[2][(e >> 8) & 0xFF] ^ kCrc32[1][(e >> 16) & 0xFF] ^
+            kCrc32[0][e >> 24];
+        p += 16;
+        count -= 16;
+    }
+    while (count--) c = kCrc32[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
+    crc = c;
+}
+
+void Crc16Update(const void* buf, std::size_t count, std::uint16_t& crc) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    std::uint32_t c = crc;
+    while (count >= 8) {
+        std::uint32_t a = load32(p) ^ c, b = load32(p + 4);
+        c = kCrc16[7][a & 0xFF] ^ kCrc16[6][(a >> 8) & 0xFF] ^ kCrc16[5][(a >> 16) & 0xFF] ^
+            kCrc16[4][a >> 24] ^ kCrc16[3][b & 0xFF] ^ kCrc16[2][(b >> 8) & 0xFF] ^
+            kCrc16[1][(b >> 16) & 0xFF] ^ kCrc16[0][b >> 24];
+        p += 8;
+        count -= 8;
+    }
+    while (count--) c = kCrc16[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
+    crc = static_cast<std::uint16_t>(c);
+}
+
+std::uint32_t crc32Of(const void* buf, std::size_t count) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    Crc32Update(buf, count, c);
+    return c ^ 0xFFFFFFFFu;
+}
+
+std::uint16_t crc16Of(const void* buf, std::size_t count) {
+    std::uint16_t c = 0;
+    Crc16Update(buf, count, c);
+    return c;
+}

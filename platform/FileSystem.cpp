@@ -1,0 +1,175 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plat {
+
+std::string extractFileName(const std::string& path) {
+    auto p = path.find_last_of('/');
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string extractFilePath(const std::string& path) {
+    auto p = path.find_last_of('/');
+    return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string extractFileDir(const std::string& path) {
+    auto p = path.find_last_of('/');
+    if (p == std::string::npos) return {};
+    if (p == 0) return "/";
+    return path.substr(0, p);
+}
+
+std::string extractFileExt(const std::string& path) {
+    std::string name = extractFileName(path);
+    auto p = name.find_last_of('.');
+    return p == std::string::npos ? std::string() : name.substr(p);
+}
+
+std::string includeTrailingDelimiter(const std::string& path) {
+    if (!path.empty() && path.back() == '/') return path;
+    return path + '/';
+}
+
+std::string excludeTrailingDelimiter(const std::string& path) {
+    if (path.size() > 1 && path.back() == '/') return path.substr(0, path.size() - 1);
+    return path;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool directoryExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool pathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int getAttributes(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    int attr = 0;
+    if (!(st.st_mode & S_IWUSR)) attr |= faReadOnly;
+    std::string name = extractFileName(excludeTrailingDelimiter(path));
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..") attr |= faHidden;
+    if (S_ISDIR(st.st_mode))
+        attr |= faDirectory;
+    else
+        attr |= faArchive;
+    return attr;
+}
+
+bool setAttributes(const std::string& path, int dosAttr) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    mode_t mode = st.st_mode & 07777;
+    if (dosAttr & faReadOnly)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    if (mode == (st.st_mode & 07777)) return true;
+    return ::chmod(path.c_str(), mode) == 0;
+}
+
+bool setPermissions(const std::string& path, unsigned mode) {
+    return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777)) == 0;
+}
+
+std::optional<std::int64_t> fileModificationTime(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtime);
+}
+
+bool setFileModificationTime(const std::string& path, std::int64_t unixTime) {
+    struct timespec ts[2];
+    ts[0].tv_sec = 0;
+    ts[0].tv_nsec = UTIME_OMIT;
+    ts[1].tv_sec = static_cast<time_t>(unixTime);
+    ts[1].tv_nsec = 0;
+    return ::utimensat(AT_FDCWD, path.c_str(), ts, 0) == 0;
+}
+
+std::optional<std::int64_t> fileSize(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+std::string getCurrentDir() {
+    char buf[PATH_MAX];
+    if (!::getcwd(buf, sizeof buf)) return {};
+    return buf;
+}
+
+bool setCurrentDir(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+
+bool forceDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    std::filesystem::create_directories(excludeTrailingDelimiter(path), ec);
+    return directoryExists(path);
+}
+
+std::string tempDir() {
+    const char* t = std::getenv("TMPDIR");
+    std::string dir = (t && *t) ? t : "/tmp";
+    return excludeTrailingDelimiter(dir);
+}
+
+std::string tempFileName(const std::string& prefix) {
+    std::string templ = tempDir() + "/" + prefix + "XXXXXX";
+    int fd = ::mkstemp(templ.data());
+    if (fd < 0) return {};
+    ::close(fd);
+    return templ;
+}
+
+std::string tempDirName(const std::string& prefix) {
+    std::string templ = tempDir() + "/" + prefix + "XXXXXX";
+    if (!::mkdtemp(templ.data())) return {};
+    return templ;
+}
+
+std::string programDir() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return includeTrailingDelimiter(getCurrentDir());
+    buf[n] = 0;
+    return extractFilePath(buf);
+}
+
+std::string homeDir() {
+    const char* h = std::getenv("HOME");
+    if (h && *h) return h;
+    if (struct passwd* pw = ::getpwuid(::getuid())) return pw->pw_dir;
+    return "/";
+}
+
+std::string cacheDir() {
+    const char* c = std::getenv("XDG_CACHE_HOME");
+    std::string base = (c && *c) ? std::string(c) : homeDir() + "/.cache";
+    return includeTrailingDelimiter(base) + "olmek95/";
+}
+
+bool removeTree(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return !pathExists(path);
+}
+
+} // namespace plat

@@ -1,0 +1,66 @@
+// Paths, attributes, time stamps and folders on the POSIX file system, with
+// the DOS attribute bits the archive formats carry mapped onto Unix modes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace plat {
+
+constexpr char PathDelim = '/';
+
+// DOS attribute bits.
+constexpr int faReadOnly = 0x01;
+constexpr int faHidden = 0x02;
+constexpr int faSysFile = 0x04;
+constexpr int faVolumeID = 0x08;
+constexpr int faDirectory = 0x10;
+constexpr int faArchive = 0x20;
+
+// Path pieces, '/' separated.  extractFilePath keeps the trailing '/'.
+std::string extractFileName(const std::string& path);
+std::string extractFilePath(const std::string& path);
+std::string extractFileDir(const std::string& path);  // without the trailing '/'
+std::string extractFileExt(const std::string& path);  // ".ext" or empty
+std::string includeTrailingDelimiter(const std::string& path);
+std::string excludeTrailingDelimiter(const std::string& path);
+
+bool fileExists(const std::string& path);       // any non-directory entry
+bool directoryExists(const std::string& path);
+bool pathExists(const std::string& path);
+
+// DOS attributes of a file as this platform maps them; -1 when missing.
+int getAttributes(const std::string& path);
+// Applies the read-only bit (owner write permission); other bits ignored.
+bool setAttributes(const std::string& path, int dosAttr);
+// Applies Unix permission bits (setuid, setgid and sticky are never set).
+bool setPermissions(const std::string& path, unsigned mode);
+
+std::optional<std::int64_t> fileModificationTime(const std::string& path);
+bool setFileModificationTime(const std::string& path, std::int64_t unixTime);
+std::optional<std::int64_t> fileSize(const std::string& path);
+
+std::string getCurrentDir();
+bool setCurrentDir(const std::string& path);
+// Creates a folder and every missing parent.
+bool forceDirectories(const std::string& path);
+
+// The temporary folder: $TMPDIR, else /tmp.
+std::string tempDir();
+// Creates a new empty file with a unique name starting with prefix in the
+// temporary folder and returns its name; empty on failure.
+std::string tempFileName(const std::string& prefix);
+// The same for a folder.
+std::string tempDirName(const std::string& prefix);
+
+// Folder of the running program, with a trailing '/'.
+std::string programDir();
+// $XDG_CACHE_HOME/olmek95/ (default ~/.cache/olmek95/).
+std::string cacheDir();
+std::string homeDir();
+
+// Removes a folder tree; true when it is gone.
+bool removeTree(const std::string& path);
+
+} // namespace plat

@@ -36,7 +36,10 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DOLMEK_FUZZ=ON -DOLMEK_TESTS=OFF -DOLMEK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DOLMEK_FUZZ=ON -DOLMEK_TESTS=OFF \
+	  -DOLMEK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" \
+	  -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link"
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
 	cd $(BUILD)-fuzz && ctest --output-on-failure
 

@@ -1,0 +1,39 @@
+#include "cli/Verb.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace cli {
+
+static std::vector<Verb>& table() {
+    static std::vector<Verb> t;
+    return t;
+}
+
+bool registerVerb(Verb verb) {
+    table().push_back(std::move(verb));
+    return true;
+}
+
+const std::vector<Verb>& verbs() { return table(); }
+
+} // namespace cli
+
+static void usage(FILE* out) {
+    std::fprintf(out, "OLMEK 95 command-line archiver\n\nUsage:\n");
+    for (const auto& v : cli::verbs()) std::fprintf(out, "  olmek-cli %s\n      %s\n", v.usage.c_str(), v.summary.c_str());
+    std::fprintf(out, "  olmek-cli --help\n      Show this help.\n");
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        usage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const auto& v : cli::verbs())
+        if (v.name == argv[1]) return v.run(args);
+    std::fprintf(stderr, "olmek-cli: unknown verb '%s'\n\n", argv[1]);
+    usage(stderr);
+    return 2;
+}

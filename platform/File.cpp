@@ -20,6 +20,7 @@ File& File::operator=(File&& o) noexcept {
     if (this != &o) {
         close();
         fd_ = o.fd_;
+        writable_ = o.writable_;
         path_ = std::move(o.path_);
         pos_ = o.pos_;
         rbuf_ = std::move(o.rbuf_);
@@ -52,6 +53,7 @@ bool File::open(const std::string& path, Mode mode) {
         return false;
     }
     fd_ = fd;
+    writable_ = mode != Mode::Read;
     path_ = path;
     pos_ = 0;
     rbufLen_ = 0;
@@ -158,7 +160,7 @@ std::int64_t File::readAt(std::int64_t pos, void* buf, std::size_t n) {
 }
 
 bool File::write(const void* buf, std::size_t n) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0 || !writable_) return false;
     if (rbufLen_ != 0) dropReadBuffer();
     if (!wbuf_.empty() && wbufStart_ + static_cast<std::int64_t>(wbuf_.size()) != pos_) {
         if (!flush()) return false;

@@ -48,6 +48,7 @@ private:
     void dropReadBuffer();
 
     int fd_ = -1;
+    bool writable_ = false;
     std::string path_;
     std::int64_t pos_ = 0;  // logical position
     // Read buffer: bytes of the file from rbufStart_.

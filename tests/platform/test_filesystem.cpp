@@ -1,0 +1,91 @@
+#include "platform/FileSystem.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace plat;
+using testsupport::TempDir;
+
+TEST(Paths, Pieces) {
+    EXPECT_EQ(extractFileName("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(extractFilePath("/a/b/c.txt"), "/a/b/");
+    EXPECT_EQ(extractFileDir("/a/b/c.txt"), "/a/b");
+    EXPECT_EQ(extractFileDir("/c.txt"), "/");
+    EXPECT_EQ(extractFileExt("/a.b/c.tar"), ".tar");
+    EXPECT_EQ(extractFileExt("/a.b/c"), "");
+    EXPECT_EQ(includeTrailingDelimiter("/x"), "/x/");
+    EXPECT_EQ(includeTrailingDelimiter("/x/"), "/x/");
+    EXPECT_EQ(excludeTrailingDelimiter("/x/"), "/x");
+    EXPECT_EQ(excludeTrailingDelimiter("/"), "/");
+}
+
+TEST(Attributes, MapToUnixModes) {
+    TempDir dir;
+    std::string f = dir / "file.txt", hidden = dir / ".hidden";
+    testsupport::writeFile(f, "x");
+    testsupport::writeFile(hidden, "x");
+    EXPECT_EQ(getAttributes(f), faArchive);
+    EXPECT_EQ(getAttributes(hidden), faArchive | faHidden);
+    EXPECT_EQ(getAttributes(dir.path()), faDirectory);
+    EXPECT_EQ(getAttributes(dir / "missing"), -1);
+
+    ASSERT_TRUE(setAttributes(f, faReadOnly | faSysFile | faVolumeID));
+    struct stat st;
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_FALSE(st.st_mode & S_IWUSR);
+    EXPECT_EQ(getAttributes(f), faArchive | faReadOnly);
+    ASSERT_TRUE(setAttributes(f, faArchive));
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IWUSR);
+
+    ASSERT_TRUE(setPermissions(f, 04755));
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u) << "setuid is never set";
+}
+
+TEST(Folders, ForceDirectoriesAndCurrentDir) {
+    TempDir dir;
+    std::string deep = dir / "a/b/c";
+    EXPECT_TRUE(forceDirectories(deep));
+    EXPECT_TRUE(directoryExists(deep));
+    EXPECT_TRUE(forceDirectories(deep + "/")) << "already there";
+    std::string old = getCurrentDir();
+    ASSERT_TRUE(setCurrentDir(deep));
+    EXPECT_EQ(getCurrentDir(), std::string(realpath(deep.c_str(), nullptr)));
+    setCurrentDir(old);
+    EXPECT_FALSE(forceDirectories(""));
+}
+
+TEST(Folders, TempNamesCarryThePrefixAndHonourTmpdir) {
+    TempDir dir;
+    setenv("TMPDIR", dir.path().c_str(), 1);
+    std::string a = tempFileName("BH"), b = tempFileName("BH");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(extractFilePath(a), dir.path() + "/");
+    EXPECT_EQ(extractFileName(a).substr(0, 2), "BH");
+    EXPECT_TRUE(fileExists(a));
+    std::string d = tempDirName("VMS");
+    EXPECT_TRUE(directoryExists(d));
+    EXPECT_EQ(extractFileName(d).substr(0, 3), "VMS");
+    unsetenv("TMPDIR");
+}
+
+TEST(Times, PathTimeStamps) {
+    TempDir dir;
+    std::string f = dir / "t";
+    testsupport::writeFile(f, "x");
+    ASSERT_TRUE(setFileModificationTime(f, 946684800));
+    EXPECT_EQ(fileModificationTime(f).value_or(0), 946684800);
+    EXPECT_EQ(fileSize(f).value_or(-1), 1);
+    EXPECT_FALSE(fileModificationTime(dir / "none"));
+}
+
+TEST(Folders, CacheDirFollowsXdg) {
+    setenv("XDG_CACHE_HOME", "/tmp/xdgcache", 1);
+    EXPECT_EQ(cacheDir(), "/tmp/xdgcache/olmek95/");
+    unsetenv("XDG_CACHE_HOME");
+    setenv("HOME", "/tmp/home", 1);
+    EXPECT_EQ(cacheDir(), "/tmp/home/.cache/olmek95/");
+}

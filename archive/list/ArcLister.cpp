@@ -1,0 +1,252 @@
+#include "archive/list/ArcLister.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "archive/core/MatchSpec.h"
+#include "archive/list/DirectoryReader.h"
+#include "platform/FileSystem.h"
+#include "platform/Utf.h"
+
+std::uint8_t CalcRatio(std::int64_t Packed, std::int64_t Unpacked) {
+    if (Packed <= 0 || Unpacked <= 0 || Unpacked <= Packed) return 0;
+    if (Unpacked - Packed > 100000) {
+        Packed /= 100;
+        Unpacked /= 100;
+    }
+    // Sizes beyond what the original's 32 bits could hold keep shrinking so
+    // that the product below cannot overflow.
+    while (Unpacked > std::numeric_limits<std::int64_t>::max() / 100) {
+        Packed /= 100;
+        Unpacked /= 100;
+    }
+    auto r = static_cast<std::uint8_t>((Unpacked - Packed) * 100 / Unpacked);
+    if (r == 0 && Packed < Unpacked) return 1;
+    return r;
+}
+
+std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t ZipFlags) {
+    auto pick = [Method](std::initializer_list<const char*> names, std::uint32_t first = 0) {
+        if (Method < first || Method - first >= names.size()) return std::string("Unknown");
+        return std::string(names.begin()[Method - first]);
+    };
+    switch (Family) {
+    case atARC:
+    case atArcExe:
+        return pick({"Stored", "Stored", "Packed", "Squeezed", "crunched", "crunched", "crunched",
+                     "Crunched", "Squashed", "Pack10", "Pack11", "Pack12"},
+                    1);
+    case atPAK:
+    case atPakExe:
+        return pick({"Stored", "Stored", "RLE", "Squeezed", "FIXEDLEN", "FIXEDLEN", "FIXEDLEN",
+                     "VARIBLE", "VARIBLE", "Crushed", "Distill"},
+                    1);
+    case atARJ:
+    case atArjExe:
+        return pick({"Stored", "Most", "2nd Most", "2nd Fast", "Fastest"});
+    case atBH:
+    case atBHExe:
+        return pick({"Stored", "Fused", "Deflate"});
+    case atCAB:
+        if (Method == 0) return "Stored";
+        if (Method == 1) return "MSZIP";
+        if (Method == 3487 || Method == 5490) return "LZX";
+        return "Unknown";
+    case atGZip:
+        if (Method == 8) return "Deflate";
+        return pick({"Stored", "Compress", "Packed", "Lzh"});
+    case atHA:
+        if (Method == 14) return "Dir";
+        if (Method == 15) return "Special";
+        return pick({"Cpy", "Asc", "HSC"});
+    case atLHA:
+    case atLhaExe:
+    case atLZH:
+    case atLzhExe:
+        return pick({"Stored", "Frozen-1", "Frozen-2", "Frozen-3", "Frozen-4", "Frozen-5"}, '0');
+    case atRAR:
+    case atRarExe:
+        return pick({"Stored", "Fastest", "Fast", "Normal", "Good", "Best"}, 0x30);
+    case atTAR:
+        return pick({"Stored"});
+    case atZIP:
+    case atZipExe:
+    case atZip250:
+    case atZip250Exe:
+        if (Method == 8) {
+            if ((ZipFlags & 6) == 6) return "DeflateS";
+            if (ZipFlags & 4) return "DeflateF";
+            if (ZipFlags & 2) return "DeflateX";
+            return "DeflateN";
+        }
+        return pick({"Stored", "Shrunk", "Reduce-1", "Reduce-2", "Reduce-3", "Reduce-4",
+                     "Imploded", "Tokened"});
+    case atZOO:
+        return pick({"Stored", "Fastest", "Greatest"});
+    default:
+        return "Unknown";
+    }
+}
+
+TArcLister::TArcLister(TComponent* AOwner) : TZipCommon(AOwner) { FileSpec_ = "*.*"; }
+
+TArcLister::~TArcLister() = default;
+
+void TArcLister::clearRecord() {
+    FileName.clear();
+    PackedSize = UnpackedSize = 0;
+    Ratio = 0;
+    CRC = 0;
+    DateTime = 0;
+    Method = 0;
+    MethodName.clear();
+    Encrypted = false;
+    DeflateOption = 0;
+    VersionMadeBy = VersionNeeded = 0;
+    InternalAttr = 0;
+    ExternalAttr = 0;
+    FileComment.clear();
+}
+
+bool TArcLister::Activate() {
+    try {
+        if (ArchiveFile_.empty()) return true;
+        if (!OnRead) Fail(err::EventNotAssigned);
+        if (ArcType_ == atNA || ArcType_ == atUnknown) Fail(err::UnknownFileType);
+        if (ArcType_ == atFileError) Fail(err::HeaderIdError);
+    } catch (const E_RAISE&) {
+        return false;
+    }
+
+    bool ok = true;
+    try {
+        if (!Archive_.open(ArchiveFile_, plat::File::Mode::Read)) Fail(err::ReadError);
+        std::int64_t size = Archive_.size();
+        if (size < 0) Fail(err::ReadError);
+        ArchiveSize = size;
+        if (OnActivate) OnActivate(this);
+        FileCount = 0;
+        ArchiveComment.clear();
+        TotalPackedSize = TotalUnpackedSize = 0;
+        TotalRatio = 0;
+        clearRecord();
+        CurrentPos = ArchiveStart;
+        EndLimit = ArchiveSize;
+        std::unique_ptr<DirectoryReader> reader =
+            DirectoryReaderTable::instance().make(ArcType_, *this);
+        if (!reader) Fail(err::UnsupportedArcType);
+        reader->prepare();
+        walk(*reader);
+        if (OnTotals) {
+            TotalRatio = CalcRatio(TotalPackedSize, TotalUnpackedSize);
+            OnTotals(this, FileCount);
+        }
+        ArchiveComment.clear();
+    } catch (const E_RAISE&) {
+        ok = false;
+    } catch (const std::bad_alloc&) {
+        Report(err::OutOfMemory);
+        ok = false;
+    }
+    ReadPos = CurrentPos = EndLimit = HeaderSize = 0;
+    Header_.clear();
+    Header_.shrink_to_fit();
+    FileComment.clear();
+    if (OnDeactivate) OnDeactivate(this);
+    Archive_.close();
+    return ok;
+}
+
+void TArcLister::walk(DirectoryReader& reader) {
+    ReadPos = CurrentPos - 1;
+    while (ReadPos + HeaderSize < EndLimit) {
+        const std::int64_t start = ReadPos;
+        CurrentPos = ReadPos + 1;
+        const auto n = static_cast<std::size_t>(std::max<std::int64_t>(HeaderSize, 0));
+        Header_.assign(n, 0);
+        std::int64_t got = n ? Archive_.readAt(ReadPos, Header_.data(), n) : 0;
+        if (got < 0) Fail(err::ReadError);
+        ReadPos += got;
+        clearRecord();
+        reader.headerStep();
+        FileComment.clear();
+        // A step that does not move forward would repeat itself for ever.
+        if (ReadPos <= start) break;
+    }
+}
+
+bool TArcLister::ReadBytes(std::int64_t Pos, void* Buf, std::size_t N) {
+    if (N == 0) return true;
+    if (Pos < 0) return false;
+    return Archive_.readAt(Pos, Buf, N) == static_cast<std::int64_t>(N);
+}
+
+std::string TArcLister::ReadZString(std::int64_t Pos, std::size_t MaxLen, std::int64_t& After) {
+    std::string out;
+    After = Pos;
+    if (Pos < 0) return out;
+    char buf[512];
+    while (out.size() < MaxLen) {
+        std::size_t want = std::min(sizeof buf, MaxLen - out.size());
+        std::int64_t got = Archive_.readAt(After, buf, want);
+        if (got <= 0) break;
+        auto* zero = static_cast<char*>(std::memchr(buf, 0, static_cast<std::size_t>(got)));
+        if (zero) {
+            out.append(buf, static_cast<std::size_t>(zero - buf));
+            After += (zero - buf) + 1;
+            return out;
+        }
+        out.append(buf, static_cast<std::size_t>(got));
+        After += got;
+    }
+    return out;
+}
+
+std::string TArcLister::StoredName(std::string_view Raw) {
+    auto zero = Raw.find('\0');
+    if (zero != std::string_view::npos) Raw = Raw.substr(0, zero);
+    std::string s = plat::decodeStoredName(Raw);
+    std::replace(s.begin(), s.end(), '\\', '/');
+    return s;
+}
+
+std::string TArcLister::CommentText(std::string_view Raw) {
+    auto zero = Raw.find('\0');
+    if (zero != std::string_view::npos) Raw = Raw.substr(0, zero);
+    return plat::decodeStoredName(Raw);
+}
+
+bool TArcLister::Shown(const std::string& Name) const { return MatchSpec(FileSpec_, Name, true); }
+
+void TArcLister::CountMember(std::int64_t Packed, std::int64_t Unpacked) {
+    ++FileCount;
+    TotalPackedSize += Packed;
+    TotalUnpackedSize += Unpacked;
+}
+
+void TArcLister::ReportMember(std::int64_t Offset) {
+    if (!OnRead) return;
+    if (OnReadBegin) OnReadBegin(this);
+    OnRead(this, Offset, FileCount);
+    if (OnReadEnd) OnReadEnd(this);
+}
+
+void TArcLister::Fail(int ECode, const std::string& VolumeID) {
+    RaiseError(ArchiveFile_, ECode, VolumeID);
+}
+
+void TArcLister::Report(int ECode, const std::string& VolumeID) {
+    ReportError(ArchiveFile_, VolumeID, ECode);
+}
+
+bool TArcLister::OpenVolume(const std::string& Path) {
+    Archive_.close();
+    return Archive_.open(Path, plat::File::Mode::Read);
+}
+
+std::uint32_t TArcLister::ArchiveAttributes() const {
+    int a = plat::getAttributes(ArchiveFile_);
+    return a < 0 ? 0u : static_cast<std::uint32_t>(a);
+}

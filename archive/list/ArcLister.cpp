@@ -166,7 +166,7 @@ void TArcLister::walk(DirectoryReader& reader) {
         CurrentPos = ReadPos + 1;
         const auto n = static_cast<std::size_t>(std::max<std::int64_t>(HeaderSize, 0));
         Header_.assign(n, 0);
-        std::int64_t got = n ? Archive_.readAt(ReadPos, Header_.data(), n) : 0;
+        std::int64_t got = n ? readAtPos(ReadPos, Header_.data(), n) : 0;
         if (got < 0) Fail(err::ReadError);
         ReadPos += got;
         clearRecord();
@@ -177,10 +177,17 @@ void TArcLister::walk(DirectoryReader& reader) {
     }
 }
 
+// Positioned reads go through the file's read buffer: a directory walk makes
+// many small reads close together, and one system call each would dominate.
+std::int64_t TArcLister::readAtPos(std::int64_t Pos, void* Buf, std::size_t N) {
+    if (!Archive_.seek(Pos)) return -1;
+    return Archive_.read(Buf, N);
+}
+
 bool TArcLister::ReadBytes(std::int64_t Pos, void* Buf, std::size_t N) {
     if (N == 0) return true;
     if (Pos < 0) return false;
-    return Archive_.readAt(Pos, Buf, N) == static_cast<std::int64_t>(N);
+    return readAtPos(Pos, Buf, N) == static_cast<std::int64_t>(N);
 }
 
 std::string TArcLister::ReadZString(std::int64_t Pos, std::size_t MaxLen, std::int64_t& After) {
@@ -190,7 +197,7 @@ std::string TArcLister::ReadZString(std::int64_t Pos, std::size_t MaxLen, std::i
     char buf[512];
     while (out.size() < MaxLen) {
         std::size_t want = std::min(sizeof buf, MaxLen - out.size());
-        std::int64_t got = Archive_.readAt(After, buf, want);
+        std::int64_t got = readAtPos(After, buf, want);
         if (got <= 0) break;
         auto* zero = static_cast<char*>(std::memchr(buf, 0, static_cast<std::size_t>(got)));
         if (zero) {

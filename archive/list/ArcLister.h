@@ -109,6 +109,7 @@ public:
 private:
     void clearRecord();
     void walk(DirectoryReader& reader);
+    std::int64_t readAtPos(std::int64_t Pos, void* Buf, std::size_t N);
 
     plat::File Archive_;
     std::vector<std::uint8_t> Header_;

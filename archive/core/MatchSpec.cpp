@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -17,96 +17,52 @@ std::string namePart(const std::string& s) {
     return p == std::string::npos ? s : s.substr(p + 1);
 }
 
-bool allStars(std::string_view s) {
-    for (char c : s)
-        if (c != '*') return false;
-    return true;
-}
-
 char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
-// Failed (spec, name) pairs, so that hostile names full of '*' cannot make
-// the tail search exponential.
-using Memo = std::unordered_set<std::string>;
+// Beyond this many cells the pair is treated as not matching; real names
+// and masks are far below it.
+constexpr std::size_t kMaxCells = 64u << 20;
 
-bool walk(std::string spec, std::string name, Memo& memo);
-
-bool tryTails(const std::string& rest, const std::string& other, std::size_t from, bool restIsSpec,
-              Memo& memo) {
-    for (std::size_t k = from; k <= other.size(); ++k) {
-        std::string tail = other.substr(k);
-        if (restIsSpec ? walk(rest, tail, memo) : walk(tail, rest, memo)) return true;
-    }
-    return false;
-}
-
-bool walk(std::string spec, std::string name, Memo& memo) {
-    // A trailing '.' means "no extension"; a side without an extension
-    // matches an extension wildcard on the other side.
-    bool specHadDotStar = spec.find(".*") != std::string::npos;
-    bool nameHadDotStar = name.find(".*") != std::string::npos;
-    if (!spec.empty() && spec.back() == '.')
-        spec.pop_back();
-    else if (spec.find('.') == std::string::npos && nameHadDotStar)
-        spec += ".*";
-    if (!name.empty() && name.back() == '.')
-        name.pop_back();
-    else if (name.find('.') == std::string::npos && specHadDotStar)
-        name += ".*";
-
-    if (spec.empty()) return !name.empty() && name[0] == '*';
-    if (name.empty()) return spec[0] == '*';
-
-    std::string key;
-    bool memoize = spec.find('*') != std::string::npos || name.find('*') != std::string::npos;
-    if (memoize) {
-        key = spec;
-        key.push_back('\0');
-        key += name;
-        if (memo.count(key)) return false;
-    }
-
-    std::size_t i = 0, j = 0;
-    bool result = true;
-    while (result && i < spec.size() && j < name.size()) {
-        if (spec[i] == '?' || name[j] == '?') {
-            ++i;
-            ++j;
-        } else if (spec[i] == '*') {
-            ++i;
-            if (i >= spec.size()) {
-                j = name.size();
-            } else if (tryTails(spec.substr(i), name, j, true, memo)) {
-                i = spec.size();
-                j = name.size();
-            } else {
-                result = false;
-            }
-        } else if (name[j] == '*') {
-            ++j;
-            if (j >= name.size()) {
-                i = spec.size();
-            } else if (tryTails(name.substr(j), spec, i, false, memo)) {
-                i = spec.size();
-                j = name.size();
-            } else {
-                result = false;
-            }
-        } else if (upper(spec[i]) != upper(name[j])) {
-            result = false;
-        } else {
-            ++i;
-            ++j;
+// Two-sided wildcard match, '?' first, then '*' on the mask side, then '*'
+// on the name side.  Computed bottom-up over (mask position, name position)
+// with two rows, so hostile names full of '*' cost O(mask × name) and no
+// recursion.
+bool wildMatch(const std::string& s, const std::string& n) {
+    const std::size_t S = s.size(), N = n.size();
+    if ((S + 1) * (N + 1) > kMaxCells) return false;
+    // m[j]: match(i, j) for the row being computed; next[j]: match(i + 1, j).
+    // bNext[j]: OR over k >= i + 1 of match(k, j + 1), for name-side stars.
+    std::vector<char> next(N + 1), m(N + 1), bNext(N + 1), b(N + 1);
+    // Row i = S: the rest of the name must be all stars.
+    next[N] = 1;
+    for (std::size_t j = N; j-- > 0;) next[j] = next[j + 1] && n[j] == '*';
+    // bNext for row S: match(S, j + 1).
+    for (std::size_t j = 0; j < N; ++j) bNext[j] = next[j + 1];
+    bNext[N] = 0;
+    bool restOfMaskStars = true;
+    for (std::size_t i = S; i-- > 0;) {
+        restOfMaskStars = restOfMaskStars && s[i] == '*';
+        m[N] = restOfMaskStars;
+        char a = next[N];  // OR over k >= j of match(i + 1, k), built right to left
+        for (std::size_t j = N; j-- > 0;) {
+            a = a || next[j];
+            char r;
+            if (s[i] == '?' || n[j] == '?')
+                r = next[j + 1];
+            else if (s[i] == '*')
+                r = (i + 1 == S) ? 1 : a;
+            else if (n[j] == '*')
+                r = (j + 1 == N) ? 1 : static_cast<char>(m[j + 1] || bNext[j]);
+            else
+                r = upper(s[i]) == upper(n[j]) ? next[j + 1] : 0;
+            m[j] = r;
         }
+        for (std::size_t j = 0; j < N; ++j) b[j] = m[j + 1] || bNext[j];
+        b[N] = 0;
+        std::swap(next, m);
+        std::swap(bNext, b);
     }
-    if (result) {
-        if (i >= spec.size())
-            result = allStars(std::string_view(name).substr(std::min(j, name.size())));
-        else
-            result = allStars(std::string_view(spec).substr(i));
-    }
-    if (!result && memoize) memo.insert(std::move(key));
-    return result;
+    return next[0];
 }
 
 } // namespace
@@ -118,6 +74,21 @@ bool MatchSpec(const std::string& Spec, const std::string& Name, bool NamesOnly)
         name = namePart(name);
     }
     if ((!Spec.empty() && spec.empty()) || (!Name.empty() && name.empty())) return false;
-    Memo memo;
-    return walk(std::move(spec), std::move(name), memo);
+
+    // A trailing '.' means "no extension"; a side without any extension
+    // matches an extension wildcard on the other side.
+    const bool specDotStar = spec.find(".*") != std::string::npos;
+    const bool nameDotStar = name.find(".*") != std::string::npos;
+    if (!spec.empty() && spec.back() == '.')
+        spec.pop_back();
+    else if (spec.find('.') == std::string::npos && nameDotStar)
+        spec += ".*";
+    if (!name.empty() && name.back() == '.')
+        name.pop_back();
+    else if (name.find('.') == std::string::npos && specDotStar)
+        name += ".*";
+
+    if (spec.empty()) return !name.empty() && name[0] == '*';
+    if (name.empty()) return spec[0] == '*';
+    return wildMatch(spec, name);
 }

@@ -91,8 +91,9 @@ public:
     // Bytes decoded by the last call.
     std::uint64_t TotalOut() const { return totalOut_; }
 
+    struct State; // decoder state, private to the implementation
+
 private:
-    struct State;
     int run();
     std::unique_ptr<State> s_;
     std::size_t unusedInput_ = 0;

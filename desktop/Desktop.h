@@ -1,0 +1,11 @@
+// Start-up of the desktop layer.
+#pragma once
+
+namespace desk {
+
+// Installs the engine's hooks: pending events run from progress events
+// (QCoreApplication::processEvents), and shell icon indexes and type names
+// come from FileInfo.h.  Call once after the QApplication exists.
+void InitDesktop();
+
+} // namespace desk

@@ -1,0 +1,54 @@
+// Mounted file systems as the program's "drives": mount points from
+// /proc/self/mounts with the drive types the design knows.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace desk {
+
+// The values of the platform's drive-type query.
+enum TDriveType {
+    DRIVE_UNKNOWN = 0,
+    DRIVE_NO_ROOT_DIR = 1,
+    DRIVE_REMOVABLE = 2,
+    DRIVE_FIXED = 3,
+    DRIVE_REMOTE = 4,
+    DRIVE_CDROM = 5,
+    DRIVE_RAMDISK = 6
+};
+
+struct MountEntry {
+    QString mountPoint;  // "/media/usb"
+    QString source;      // "/dev/sdb1", "//server/share", "host:/export"
+    QString fsType;      // "vfat", "cifs", ...
+    int driveType = DRIVE_UNKNOWN;
+    QString remoteName;  // source of a remote mount, else empty
+};
+
+// Parses a mounts table (the text of /proc/self/mounts).  Pseudo and RAM
+// file systems are left out; the entries come sorted by mount point, one per
+// mount point (the last mount wins).  sysBlockDir is where the removable
+// flags live ("/sys/block"); an empty one treats every block device as fixed.
+QList<MountEntry> parseMounts(const QString& mountsText, const QString& sysBlockDir = "/sys/block");
+
+// The drive type a mount of fsType from source gets, or DRIVE_UNKNOWN when
+// it gets no entry.
+int classifyMount(const QString& source, const QString& fsType, const QString& sysBlockDir);
+
+// The machine's drives.  The table comes from the file set with
+// setMountsTablePath (default /proc/self/mounts); mount points that are not
+// folders (bind-mounted files) are left out.
+QList<MountEntry> systemMounts();
+void setMountsTablePath(const QString& path);
+void setSysBlockDir(const QString& path);
+
+// The drive menu caption: the mount point, plus " " and the remote name for
+// a remote drive.
+QString driveCaption(const MountEntry& m);
+
+// The mount point holding path (the drive root of a path), and its type.
+QString mountPointOf(const QString& path);
+int GetDriveType(const QString& path);
+
+} // namespace desk

@@ -24,6 +24,44 @@ constexpr std::array<std::array<T, 256>, Slices> makeTables() {
 constexpr auto kCrc32 = makeTables<std::uint32_t, 0xEDB88320u, 16>();
 constexpr auto kCrc16 = makeTables<std::uint16_t, 0xA001u, 8>();
 
+// Interleaved lanes for long buffers: kLanes independent CRC chains, each
+// taking every kLanes-th 8-byte word, so that table look-ups of different
+// lanes overlap instead of waiting on one another.  kBraid[j][b] is the
+// register after byte b at position j of a word has been followed by the
+// rest of its word and by the other lanes' words, i.e. the value to fold
+// into the same lane's next word.
+constexpr int kLanes = 5;
+constexpr int kWord = 8;
+
+constexpr std::array<std::array<std::uint32_t, 256>, kWord> makeBraid() {
+    std::array<std::array<std::uint32_t, 256>, kWord> t{};
+    for (int j = 0; j < kWord; ++j) {
+        int zeros = (kWord - 1 - j) + (kLanes - 1) * kWord;
+        for (unsigned b = 0; b < 256; ++b) {
+            std::uint32_t c = kCrc32[0][b];
+            for (int z = 0; z < zeros; ++z) c = kCrc32[0][c & 0xFF] ^ (c >> 8);
+            t[static_cast<std::size_t>(j)][b] = c;
+        }
+    }
+    return t;
+}
+
+constexpr auto kBraid = makeBraid();
+
+inline std::uint64_t load64(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline std::uint32_t braidWord(std::uint64_t w) {
+    return kBraid[0][w & 0xFF] ^ kBraid[1][(w >> 8) & 0xFF] ^ kBraid[2][(w >> 16) & 0xFF] ^
+           kBraid[3][(w >> 24) & 0xFF] ^ kBraid[4][(w >> 32) & 0xFF] ^ kBraid[5][(w >> 40) & 0xFF] ^
+           kBraid[6][(w >> 48) & 0xFF] ^ kBraid[7][w >> 56];
+}
+
+std::uint32_t crc32Slice16(const unsigned char* p, std::size_t count, std::uint32_t c);
+
 inline std::uint32_t load32(const unsigned char* p) {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
@@ -37,7 +75,38 @@ constinit const std::uint16_t* const Crc16Table = kCrc16[0].data();
 
 void Crc32Update(const void* buf, std::size_t count, std::uint32_t& crc) {
     const auto* p = static_cast<const unsigned char*>(buf);
-    std::uint32_t c = crc;
+    constexpr std::size_t block = kLanes * kWord;
+    if (count < 4 * block) {
+        crc = crc32Slice16(p, count, crc);
+        return;
+    }
+    // The register is equivalent to xoring it into the first four data bytes.
+    std::uint32_t lane[kLanes] = {crc, 0, 0, 0, 0};
+    std::size_t blocks = count / block;
+    for (std::size_t n = 1; n < blocks; ++n, p += block) {
+        std::uint64_t w0 = load64(p) ^ lane[0], w1 = load64(p + 8) ^ lane[1],
+                      w2 = load64(p + 16) ^ lane[2], w3 = load64(p + 24) ^ lane[3],
+                      w4 = load64(p + 32) ^ lane[4];
+        lane[0] = braidWord(w0);
+        lane[1] = braidWord(w1);
+        lane[2] = braidWord(w2);
+        lane[3] = braidWord(w3);
+        lane[4] = braidWord(w4);
+    }
+    // Fold the lanes into the last block and finish it and the tail serially.
+    unsigned char last[block];
+    std::memcpy(last, p, block);
+    for (int k = 0; k < kLanes; ++k) {
+        std::uint64_t w = load64(last + k * kWord) ^ lane[k];
+        std::memcpy(last + k * kWord, &w, 8);
+    }
+    std::uint32_t c = crc32Slice16(last, block, 0);
+    crc = crc32Slice16(p + block, count - blocks * block, c);
+}
+
+namespace {
+
+std::uint32_t crc32Slice16(const unsigned char* p, std::size_t count, std::uint32_t c) {
     while (count >= 16) {
         std::uint32_t a = load32(p) ^ c, b = load32(p + 4), d = load32(p + 8), e = load32(p + 12);
         c = kCrc32[15][a & 0xFF] ^ kCrc32[14][(a >> 8) & 0xFF] ^ kCrc32[13][(a >> 16) & 0xFF] ^
@@ -50,8 +119,10 @@ void Crc32Update(const void* buf, std::size_t count, std::uint32_t& crc) {
         count -= 16;
     }
     while (count--) c = kCrc32[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
-    crc = c;
+    return c;
 }
+
+} // namespace
 
 void Crc16Update(const void* buf, std::size_t count, std::uint16_t& crc) {
     const auto* p = static_cast<const unsigned char*>(buf);

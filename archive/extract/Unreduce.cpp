@@ -1,0 +1,102 @@
+#include <cstdint>
+#include <cstring>
+
+#include "archive/core/Errors.h"
+#include "archive/extract/LegacyDecoders.h"
+
+namespace unz {
+
+namespace {
+
+constexpr std::uint8_t kMarker = 144;
+
+int followerBits(int n) {
+    if (n <= 2) return 1;
+    if (n <= 4) return 2;
+    if (n <= 8) return 3;
+    if (n <= 16) return 4;
+    return 5;
+}
+
+} // namespace
+
+void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpackedSize) {
+    if (factor < 1 || factor > 4) throw E_RAISE(ErrorMessage(err::UnsupportedMethod), err::UnsupportedMethod);
+    static constexpr std::uint8_t kMask[5] = {0, 0x7F, 0x3F, 0x1F, 0x0F};
+    const std::uint8_t mask = kMask[factor];
+
+    std::uint8_t followers[256][32];
+    std::uint8_t counts[256];
+    std::memset(followers, 0, sizeof followers);
+
+    LsbBitReader bits(in);
+    for (int c = 255; c >= 0; --c) {
+        std::uint32_t n = bits.bits(6);
+        // Sets hold at most 32 followers; a larger count is a damaged stream.
+        if (n > 32) throw E_RAISE(ErrorMessage(err::BadBlock), err::BadBlock);
+        counts[c] = static_cast<std::uint8_t>(n);
+        for (std::uint32_t i = 0; i < n; ++i) followers[c][i] = static_cast<std::uint8_t>(bits.bits(8));
+    }
+
+    OutputRing out(sink);
+    auto emit = [&](std::uint8_t b) {
+        if (out.produced() < unpackedSize) out.put(b);
+    };
+
+    int state = 0;
+    std::uint32_t v = 0, len = 0;
+    std::uint8_t last = 0;
+    while (out.produced() < unpackedSize) {
+        std::uint8_t byte;
+        int n = counts[last];
+        if (n == 0) {
+            if (!bits.need(8)) break;
+            byte = static_cast<std::uint8_t>(bits.bits(8));
+        } else {
+            if (!bits.need(1)) break;
+            if (bits.bits(1)) {
+                if (!bits.need(8)) break;
+                byte = static_cast<std::uint8_t>(bits.bits(8));
+            } else {
+                int w = followerBits(n);
+                if (!bits.need(w)) break;
+                byte = followers[last][bits.bits(w)];
+            }
+        }
+        last = byte;
+
+        switch (state) {
+        case 0:
+            if (byte != kMarker)
+                emit(byte);
+            else
+                state = 1;
+            break;
+        case 1:
+            if (byte == 0) {
+                emit(kMarker);
+                state = 0;
+            } else {
+                v = byte;
+                len = byte & mask;
+                state = len == mask ? 2 : 3;
+            }
+            break;
+        case 2:
+            len += byte;
+            state = 3;
+            break;
+        default: {
+            std::uint32_t dist = ((v >> (8 - factor)) << 8) + byte + 1;
+            for (std::uint32_t i = 0; i < len + 3 && out.produced() < unpackedSize; ++i)
+                out.put(out.behind(dist));
+            state = 0;
+            break;
+        }
+        }
+    }
+    out.flush();
+    in.finish();
+}
+
+} // namespace unz

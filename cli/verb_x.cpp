@@ -1,0 +1,185 @@
+// olmek-cli x and t: extract the members of an archive, or decode them and
+// check their CRCs without writing anything.  Both verbs live here because
+// they share the extractor table and the event handlers.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "archive/core/ArcRoot.h"
+#include "archive/extract/UnZIP.h"
+#include "cli/Verb.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+// The extractor for each archive type; later formats add their rows.
+const std::map<TArcType, std::function<std::unique_ptr<TUnBase>()>>& extractorTable() {
+    static const std::map<TArcType, std::function<std::unique_ptr<TUnBase>()>> table = [] {
+        std::map<TArcType, std::function<std::unique_ptr<TUnBase>()>> t;
+        for (TArcType z : {atZIP, atZipExe, atZip250, atZip250Exe})
+            t[z] = [] { return std::make_unique<TUnZIP>(); };
+        return t;
+    }();
+    return table;
+}
+
+struct Options {
+    bool test = false;
+    std::string dir;
+    bool junkPaths = false;
+    std::vector<std::string> passwords;
+    int overwrite = 0;  // 1 = always, -1 = never, 0 = ask when possible
+    std::string archive;
+    std::string mask = "*.*";
+};
+
+std::string askLine(const std::string& prompt, bool echo) {
+    std::fprintf(stderr, "%s", prompt.c_str());
+    std::fflush(stderr);
+    termios old{};
+    bool restore = false;
+    if (!echo && tcgetattr(STDIN_FILENO, &old) == 0) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        restore = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+    std::string line;
+    if (!std::getline(std::cin, line)) line.clear();
+    if (restore) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        std::fprintf(stderr, "\n");
+    }
+    return line;
+}
+
+int usage(bool test) {
+    std::fprintf(stderr, test ? "usage: olmek-cli t [-p PASSWORD]... ARCHIVE [MASK]\n"
+                              : "usage: olmek-cli x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] ARCHIVE [MASK]\n");
+    return 2;
+}
+
+int run(const std::vector<std::string>& args, bool test) {
+    Options o;
+    o.test = test;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-d" && !test && i + 1 < args.size()) o.dir = args[++i];
+        else if (a == "-p" && i + 1 < args.size()) o.passwords.push_back(args[++i]);
+        else if (a == "-j" && !test) o.junkPaths = true;
+        else if (a == "-y" && !test) o.overwrite = 1;
+        else if (a == "-n" && !test) o.overwrite = -1;
+        else if (a == "--") {
+            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (a.size() > 1 && a[0] == '-') return usage(test);
+        else rest.push_back(a);
+    }
+    if (rest.empty() || rest.size() > 2) return usage(test);
+    o.archive = rest[0];
+    if (rest.size() == 2) o.mask = rest[1];
+
+    // Setting the archive changes the current folder: fix the target first.
+    const std::string cwd = plat::getCurrentDir();
+    std::string dir = o.dir.empty() ? cwd : o.dir;
+    if (dir[0] != '/') dir = plat::includeTrailingDelimiter(cwd) + dir;
+    if (!test && !plat::directoryExists(dir) && !plat::forceDirectories(dir)) {
+        std::fprintf(stderr, "error %d: %s (%s)\n", err::CreateDirError, ErrorMessage(err::CreateDirError).c_str(),
+                     dir.c_str());
+        return 1;
+    }
+
+    std::string archive = o.archive;
+    if (!archive.empty() && archive[0] != '/') archive = plat::includeTrailingDelimiter(cwd) + archive;
+    TZipCommon probe;
+    probe.SetArchiveFile(archive);
+    auto row = extractorTable().find(probe.ArcType());
+    if (row == extractorTable().end()) {
+        int code = probe.ArcType() == atFileError ? err::OpenError : err::UnsupportedArcType;
+        std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(), o.archive.c_str());
+        return 1;
+    }
+    std::unique_ptr<TUnBase> x = row->second();
+    x->SetArchiveFile(archive);
+    x->SetExtractDir(dir);
+    x->SetFileSpec(o.mask);
+    x->UseStoredDirs = !o.junkPaths;
+    x->TestOnly = test;
+    for (const auto& p : o.passwords) x->Passwords.Add(p);
+
+    const bool tty = isatty(STDIN_FILENO);
+    const std::string root = x->ExtractDir();
+    auto shown = [&](const std::string& fn) {
+        return fn.compare(0, root.size(), root) == 0 ? fn.substr(root.size()) : fn;
+    };
+    bool failed = false;
+    bool declined = false;
+    bool inMember = false;
+    std::string current;
+    int lastReported = 0;
+
+    x->OnFileExists = [&](TObject*, const std::string& fn, TDateTime, bool& accept) {
+        if (o.overwrite != 0) accept = o.overwrite > 0;
+        else if (tty) {
+            std::string answer = askLine("replace " + shown(fn) + "? [y/N] ", true);
+            accept = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+        } else accept = false;
+        declined = !accept;
+    };
+    x->OnBegin = [&](TObject*, const std::string& fn, int, bool& extract) {
+        current = fn;
+        inMember = extract;
+        if (!extract) declined = true;
+    };
+    x->OnGetPassword = [&](TObject*, const std::string& fn, std::string& password, bool& tryAgain) {
+        if (!tty) {
+            tryAgain = false;
+            return;
+        }
+        password = askLine("password for " + shown(fn) + ": ", false);
+    };
+    x->OnEnd = [&](TObject*, const std::string& fn, bool pass) {
+        const char* verdict = declined ? "skipped" : pass ? "ok" : "CRC error";
+        if (!declined && !pass) failed = true;
+        std::printf("%s: %s\n", shown(fn).c_str(), verdict);
+        declined = false;
+        inMember = false;
+    };
+    x->OnError = [&](TObject*, const std::string& fn, const std::string&, int code) {
+        lastReported = code;
+        if (fn.empty())
+            std::fprintf(stderr, "error %d: %s\n", code, ErrorMessage(code).c_str());
+        else
+            std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(), fn.c_str());
+        if (code != err::InvalidPassword && code != err::SkippedFile) failed = true;
+    };
+
+    x->Extract();
+    std::fflush(stdout);
+    if (x->StopCode != 0) {
+        failed = true;
+        if (inMember) std::printf("%s: %s\n", shown(current).c_str(), ErrorMessage(x->StopCode).c_str());
+        std::fflush(stdout);
+        if (lastReported != x->StopCode)
+            std::fprintf(stderr, "error %d: %s\n", x->StopCode, ErrorMessage(x->StopCode).c_str());
+    }
+    return failed ? 1 : 0;
+}
+
+const bool registeredX = cli::registerVerb(
+    {"x", "x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] ARCHIVE [MASK]",
+     "Extract the members of an archive (MASK selects them) into DIR, default the current folder.",
+     [](const std::vector<std::string>& a) { return run(a, false); }});
+
+const bool registeredT = cli::registerVerb(
+    {"t", "t [-p PASSWORD]... ARCHIVE [MASK]",
+     "Decode the members of an archive and check their CRCs without writing anything.",
+     [](const std::vector<std::string>& a) { return run(a, true); }});
+
+} // namespace

@@ -160,6 +160,7 @@ bool TArcLister::Activate() {
 }
 
 void TArcLister::walk(DirectoryReader& reader) {
+    volumeSwitches_ = 0;
     ReadPos = CurrentPos - 1;
     while (ReadPos + HeaderSize < EndLimit) {
         const std::int64_t start = ReadPos;
@@ -170,10 +171,12 @@ void TArcLister::walk(DirectoryReader& reader) {
         if (got < 0) Fail(err::ReadError);
         ReadPos += got;
         clearRecord();
+        volumeChanged_ = false;
         reader.headerStep();
         FileComment.clear();
-        // A step that does not move forward would repeat itself for ever.
-        if (ReadPos <= start) break;
+        // A step that does not move forward in the same file would repeat
+        // itself for ever.
+        if (ReadPos <= start && !volumeChanged_) break;
     }
 }
 
@@ -250,6 +253,8 @@ void TArcLister::Report(int ECode, const std::string& VolumeID) {
 
 bool TArcLister::OpenVolume(const std::string& Path) {
     Archive_.close();
+    volumeChanged_ = true;
+    if (++volumeSwitches_ > kMaxVolumeSwitches) return false;
     return Archive_.open(Path, plat::File::Mode::Read);
 }
 

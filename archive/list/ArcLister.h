@@ -101,10 +101,14 @@ public:
     // Reports only.
     void Report(int ECode, const std::string& VolumeID = "0");
     // Closes the current file and opens another volume of the set; false
-    // when it cannot be opened (the previous file is then closed).
+    // when it cannot be opened (the previous file is then closed).  The
+    // walk may then go on at any position of the new file; a walk that
+    // switches files more than kMaxVolumeSwitches times is refused.
     bool OpenVolume(const std::string& Path);
     // The archive's own attribute byte (DOS style) and time stamp.
     std::uint32_t ArchiveAttributes() const;
+
+    static constexpr int kMaxVolumeSwitches = 10000;
 
 private:
     void clearRecord();
@@ -112,5 +116,7 @@ private:
     std::int64_t readAtPos(std::int64_t Pos, void* Buf, std::size_t N);
 
     plat::File Archive_;
+    bool volumeChanged_ = false;
+    int volumeSwitches_ = 0;
     std::vector<std::uint8_t> Header_;
 };

@@ -27,6 +27,9 @@
 //   - to list a member: fill the record (FileName, sizes, Ratio, ...), call
 //     lister.CountMember(...) when it counts, then
 //     lister.ReportMember(offset of its header, 0-based).
+//   - a reader that moves to another volume of a set uses
+//     lister.OpenVolume(path), then sets ArchiveSize, EndLimit and ReadPos
+//     for the new file (ReadPos may then lie anywhere in it).
 //   - reads beyond the fixed header go through lister.ReadBytes /
 //     ReadZString (bounded, never past the end of the file); a reader
 //     never allocates more than the file size allows.

@@ -9,8 +9,8 @@ namespace cli {
 
 struct Verb {
     std::string name;
-    std::string usage;    // one line, after "olmek-cli "
-    std::string summary;  // one line
+    std::string usage;   // one line, after "olmek-cli "
+    std::string summary; // one line
     std::function<int(const std::vector<std::string>& args)> run;
 };
 

@@ -15,13 +15,16 @@ bool registerVerb(Verb verb) {
     return true;
 }
 
-const std::vector<Verb>& verbs() { return table(); }
+const std::vector<Verb>& verbs() {
+    return table();
+}
 
 } // namespace cli
 
 static void usage(FILE* out) {
     std::fprintf(out, "OLMEK 95 command-line archiver\n\nUsage:\n");
-    for (const auto& v : cli::verbs()) std::fprintf(out, "  olmek-cli %s\n      %s\n", v.usage.c_str(), v.summary.c_str());
+    for (const auto& v : cli::verbs())
+        std::fprintf(out, "  olmek-cli %s\n      %s\n", v.usage.c_str(), v.summary.c_str());
     std::fprintf(out, "  olmek-cli --help\n      Show this help.\n");
 }
 

@@ -28,7 +28,7 @@ int runType(const std::vector<std::string>& args) {
 }
 
 const bool registered = cli::registerVerb(
-    {"type", "type FILE...", "Print the archive type, the archive's start position and the name of each file.",
-     runType});
+    {"type", "type FILE...",
+     "Print the archive type, the archive's start position and the name of each file.", runType});
 
 } // namespace

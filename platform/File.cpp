@@ -12,9 +12,13 @@ namespace {
 constexpr std::size_t kBufSize = 64 * 1024;
 }
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
-File::File(File&& o) noexcept { *this = std::move(o); }
+File::File(File&& o) noexcept {
+    *this = std::move(o);
+}
 
 File& File::operator=(File&& o) noexcept {
     if (this != &o) {
@@ -38,9 +42,15 @@ bool File::open(const std::string& path, Mode mode) {
     close();
     int flags = O_CLOEXEC;
     switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::Read:
+        flags |= O_RDONLY;
+        break;
+    case Mode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case Mode::Create:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
     }
     int fd;
     do {
@@ -92,7 +102,9 @@ bool File::flush() {
     return true;
 }
 
-void File::dropReadBuffer() { rbufLen_ = 0; }
+void File::dropReadBuffer() {
+    rbufLen_ = 0;
+}
 
 bool File::fillBuffer() {
     if (rbuf_.size() < kBufSize) rbuf_.resize(kBufSize);
@@ -173,7 +185,8 @@ bool File::write(const void* buf, std::size_t n) {
         if (n >= kBufSize) {
             std::size_t done = 0;
             while (done < n) {
-                ssize_t r = ::pwrite(fd_, in + done, n - done, pos_ + static_cast<std::int64_t>(done));
+                ssize_t r =
+                    ::pwrite(fd_, in + done, n - done, pos_ + static_cast<std::int64_t>(done));
                 if (r < 0) {
                     if (errno == EINTR) continue;
                     return false;
@@ -200,7 +213,8 @@ std::int64_t File::size() {
     struct stat st;
     if (::fstat(fd_, &st) != 0) return -1;
     std::int64_t s = st.st_size;
-    if (!wbuf_.empty()) s = std::max<std::int64_t>(s, wbufStart_ + static_cast<std::int64_t>(wbuf_.size()));
+    if (!wbuf_.empty())
+        s = std::max<std::int64_t>(s, wbufStart_ + static_cast<std::int64_t>(wbuf_.size()));
     return s;
 }
 

@@ -50,7 +50,7 @@ private:
     int fd_ = -1;
     bool writable_ = false;
     std::string path_;
-    std::int64_t pos_ = 0;  // logical position
+    std::int64_t pos_ = 0; // logical position
     // Read buffer: bytes of the file from rbufStart_.
     std::vector<std::uint8_t> rbuf_;
     std::int64_t rbufStart_ = 0;

@@ -116,7 +116,9 @@ std::string getCurrentDir() {
     return buf;
 }
 
-bool setCurrentDir(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+bool setCurrentDir(const std::string& path) {
+    return ::chdir(path.c_str()) == 0;
+}
 
 bool forceDirectories(const std::string& path) {
     if (path.empty()) return false;

@@ -21,12 +21,12 @@ constexpr int faArchive = 0x20;
 // Path pieces, '/' separated.  extractFilePath keeps the trailing '/'.
 std::string extractFileName(const std::string& path);
 std::string extractFilePath(const std::string& path);
-std::string extractFileDir(const std::string& path);  // without the trailing '/'
-std::string extractFileExt(const std::string& path);  // ".ext" or empty
+std::string extractFileDir(const std::string& path); // without the trailing '/'
+std::string extractFileExt(const std::string& path); // ".ext" or empty
 std::string includeTrailingDelimiter(const std::string& path);
 std::string excludeTrailingDelimiter(const std::string& path);
 
-bool fileExists(const std::string& path);       // any non-directory entry
+bool fileExists(const std::string& path); // any non-directory entry
 bool directoryExists(const std::string& path);
 bool pathExists(const std::string& path);
 

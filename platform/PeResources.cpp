@@ -11,9 +11,11 @@ namespace plat {
 namespace {
 
 constexpr std::uint32_t kRtString = 6;
-constexpr int kMaxEntries = 4096;  // sanity limit for hostile directories
+constexpr int kMaxEntries = 4096; // sanity limit for hostile directories
 
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -88,7 +90,8 @@ public:
                     std::vector<std::uint8_t> text(2ull * len);
                     if (len && !readAt(p, text.data(), text.size())) break;
                     std::u16string u;
-                    for (unsigned c = 0; c < len; ++c) u.push_back(static_cast<char16_t>(le16(&text[2 * c])));
+                    for (unsigned c = 0; c < len; ++c)
+                        u.push_back(static_cast<char16_t>(le16(&text[2 * c])));
                     out[id - first] = utf16ToUtf8(u);
                     break;
                 }
@@ -101,7 +104,7 @@ public:
 private:
     struct Entry {
         bool isDir;
-        std::uint32_t offset;  // from the start of the resource section
+        std::uint32_t offset; // from the start of the resource section
     };
 
     bool readAt(std::uint64_t off, void* buf, std::size_t n) {

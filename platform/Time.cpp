@@ -31,7 +31,7 @@ void civilFromDays(std::int64_t z, int& y, int& m, int& d) {
     y = static_cast<int>(yy + (m <= 2));
 }
 
-constexpr std::int64_t kDelphiToUnixDays = 25569;  // 1899-12-30 .. 1970-01-01
+constexpr std::int64_t kDelphiToUnixDays = 25569; // 1899-12-30 .. 1970-01-01
 
 int daysInMonth(int y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -41,10 +41,10 @@ int daysInMonth(int y, int m) {
 
 } // namespace
 
-DateTime encodeDateTime(int year, int month, int day, int hour, int minute, int second,
-                        int msec) {
-    std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month),
-                                      static_cast<unsigned>(day)) + kDelphiToUnixDays;
+DateTime encodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
+    std::int64_t days =
+        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        kDelphiToUnixDays;
     double frac = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) / 86400000.0;
     return static_cast<double>(days) + frac;
 }
@@ -82,7 +82,8 @@ DateTime dosToDateTime(std::uint32_t dos) {
     unsigned time = dos & 0xFFFF, date = dos >> 16;
     return encodeDateTime(1980 + static_cast<int>(date >> 9), static_cast<int>((date >> 5) & 0x0F),
                           static_cast<int>(date & 0x1F), static_cast<int>(time >> 11),
-                          static_cast<int>((time >> 5) & 0x3F), static_cast<int>((time & 0x1F) * 2));
+                          static_cast<int>((time >> 5) & 0x3F),
+                          static_cast<int>((time & 0x1F) * 2));
 }
 
 std::uint32_t dateTimeToDos(DateTime dt) {
@@ -114,9 +115,13 @@ std::int64_t dateTimeToUnix(DateTime dt) {
     return static_cast<std::int64_t>(mktime(&tm));
 }
 
-std::uint32_t unixToDos(std::int64_t t) { return dateTimeToDos(unixToDateTime(t)); }
+std::uint32_t unixToDos(std::int64_t t) {
+    return dateTimeToDos(unixToDateTime(t));
+}
 
-std::int64_t dosToUnix(std::uint32_t dos) { return dateTimeToUnix(dosToDateTime(dos)); }
+std::int64_t dosToUnix(std::uint32_t dos) {
+    return dateTimeToUnix(dosToDateTime(dos));
+}
 
 DateTime now() {
     struct timespec ts;

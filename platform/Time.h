@@ -7,7 +7,7 @@
 
 namespace plat {
 
-using DateTime = double;  // the run-time's TDateTime
+using DateTime = double; // the run-time's TDateTime
 
 // 1980-01-01 00:00 as a DOS date-time.
 constexpr std::uint32_t kDosEpoch = (0u << 25 | 1u << 21 | 1u << 16);
@@ -18,8 +18,8 @@ bool isValidDosDateTime(std::uint32_t dos);
 DateTime dosToDateTime(std::uint32_t dos);
 std::uint32_t dateTimeToDos(DateTime dt);
 
-DateTime encodeDateTime(int year, int month, int day, int hour = 0, int minute = 0,
-                        int second = 0, int msec = 0);
+DateTime encodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                        int msec = 0);
 struct DateTimeParts {
     int year, month, day, hour, minute, second, msec;
 };

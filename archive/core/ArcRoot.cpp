@@ -26,7 +26,8 @@ void TArcFileAttr::setBit(bool& flag, bool v, std::int32_t bit) {
 
 // --- progress ---------------------------------------------------------------
 
-bool ProgressDue(bool Force, int Step, std::uint8_t& Percent, std::int64_t Total, std::int64_t Done) {
+bool ProgressDue(bool Force, int Step, std::uint8_t& Percent, std::int64_t Total,
+                 std::int64_t Done) {
     if (Done == 0 || Total == 0) return false;
     if (Done == Total) {
         Percent = 100;
@@ -47,7 +48,9 @@ TZipCommon::TZipCommon(TComponent* AOwner) : TArcRoot(AOwner) {
 
 TZipCommon::~TZipCommon() = default;
 
-std::string TZipCommon::About() const { return "OLMEK 95 archive components"; }
+std::string TZipCommon::About() const {
+    return "OLMEK 95 archive components";
+}
 
 const std::string& TZipCommon::ArchiveFile() {
     SetCancel(false);
@@ -76,7 +79,9 @@ void TZipCommon::SetArchiveFile(const std::string& Value) {
     }
 }
 
-void TZipCommon::SetArcType(TArcType) { DetectArcType(); }
+void TZipCommon::SetArcType(TArcType) {
+    DetectArcType();
+}
 
 void TZipCommon::SetCancel(bool Value) {
     Cancel_ = Value;
@@ -98,7 +103,9 @@ void TZipCommon::SetZipCmntBufSize(int Value) {
     ZipCmntBufSize_ = Value;
 }
 
-TDateTime TZipCommon::ConvertDate(std::uint32_t Stamp) { return plat::dosToDateTime(Stamp); }
+TDateTime TZipCommon::ConvertDate(std::uint32_t Stamp) {
+    return plat::dosToDateTime(Stamp);
+}
 
 void TZipCommon::RaiseError(const std::string& FN, int ECode, const std::string& VolumeID) {
     ReportError(FN, VolumeID, ECode);
@@ -118,9 +125,13 @@ void TZipCommon::DoProgress(bool Force, std::int64_t Total, std::int64_t Done) {
         OnProgress(this, FileName, LastPercent);
 }
 
-int TZipCommon::IconIndex() const { return ShellIconIndex(plat::extractFileName(FileName)); }
+int TZipCommon::IconIndex() const {
+    return ShellIconIndex(plat::extractFileName(FileName));
+}
 
-std::string TZipCommon::FileTypeName(const std::string& Name) const { return ShellTypeName(Name); }
+std::string TZipCommon::FileTypeName(const std::string& Name) const {
+    return ShellTypeName(Name);
+}
 
 void TZipCommon::Loaded() {
     TArcRoot::Loaded();
@@ -166,7 +177,9 @@ void TCompBase::MakeFileName(const std::string& StoredName) {
         FileName = StoredName;
 }
 
-bool TCompBase::ReadHeader(TCompHeader&, plat::File&, bool) { return false; }
+bool TCompBase::ReadHeader(TCompHeader&, plat::File&, bool) {
+    return false;
+}
 
 bool TCompBase::FirstHeader(TCompHeader& Header, plat::File& Stream, bool) {
     Header.NextHeaderPos = CurrentPos - 1;
@@ -175,7 +188,9 @@ bool TCompBase::FirstHeader(TCompHeader& Header, plat::File& Stream, bool) {
 
 void TCompBase::NextEntry(TCompHeader&) {}
 
-bool TCompBase::Compress() { return true; }
+bool TCompBase::Compress() {
+    return true;
+}
 
 bool TCompBase::ReplaceDecision(const std::string& StoredName, std::uint32_t NewDosDate,
                                 std::int64_t NewSize, int NewAttr) {
@@ -213,7 +228,8 @@ std::string TTempFileStream::LastTempName;
 
 TTempFileStream::TTempFileStream() {
     Name_ = plat::tempFileName("BH");
-    if (Name_.empty() || !open(Name_, Mode::Create)) throw EFOpenError(ErrorMessage(err::OpenError));
+    if (Name_.empty() || !open(Name_, Mode::Create))
+        throw EFOpenError(ErrorMessage(err::OpenError));
     if (FirstTempName.empty())
         FirstTempName = Name_;
     else

@@ -38,7 +38,8 @@ private:
 };
 
 // Percent step decision shared by all components.  Step is 5, 10, 15, 20 or 25.
-bool ProgressDue(bool Force, int Step, std::uint8_t& Percent, std::int64_t Total, std::int64_t Done);
+bool ProgressDue(bool Force, int Step, std::uint8_t& Percent, std::int64_t Total,
+                 std::int64_t Done);
 
 class TArcRoot : public TComponent {
 public:
@@ -74,13 +75,13 @@ public:
     TOnProgress OnProgress;
 
     // Detection state
-    std::int64_t ArchiveStart = 1;   // 1-based
+    std::int64_t ArchiveStart = 1; // 1-based
     std::int64_t ArchiveSize = 0;
-    std::uint32_t ArchiveDate = 0;   // DOS date-time
-    std::int64_t SfxZipOffset = 0;   // 0-based start announced by an executable
+    std::uint32_t ArchiveDate = 0; // DOS date-time
+    std::int64_t SfxZipOffset = 0; // 0-based start announced by an executable
 
     // Walk state
-    std::int64_t CurrentPos = 1;     // 1-based position of the next header
+    std::int64_t CurrentPos = 1; // 1-based position of the next header
     std::int64_t ReadPos = 0;
     std::int64_t HeaderSize = 0;
     std::int64_t EndLimit = 0;
@@ -131,7 +132,7 @@ struct TCompHeader {
     std::uint32_t DosDate = 0;
     std::int64_t Size = 0;
     int Attr = 0;
-    std::int64_t NextHeaderPos = 0;  // 0 when there is no next header
+    std::int64_t NextHeaderPos = 0; // 0 when there is no next header
 };
 
 class TCompBase : public TZipCommon {

@@ -3,7 +3,7 @@
 const std::array<const char*, kArcTypeCount> ArcTypeNames = {
     "Not avail.", "Unsupport.", "File Error", "Unknown   ", "ARC       ", "ARC SFX   ",
     "ARJ       ", "ARJ SFX   ", "BH        ", "BH  SFX   ", "CAB       ", "GZip      ",
-    "HA        ", "LHA       ", "LHA SFX   ", "LZH       ", "LZH SFX\t",   "PAK       ",
+    "HA        ", "LHA       ", "LHA SFX   ", "LZH       ", "LZH SFX\t",  "PAK       ",
     "PAK SFX   ", "RAR       ", "RAR SFX   ", "TAR       ", "ZIP       ", "ZIP SFX   ",
     "ZIP250    ", "ZIP250 SFX", "ZOO       ",
 };

@@ -54,7 +54,8 @@ enum TCompressMethod : std::uint8_t { mtStore, mtDeflate, mtFuse, mtFrozen, mtGr
 
 using TOnRead = std::function<void(TObject* Sender, std::int64_t Offset, int Filenum)>;
 using TOnTotals = std::function<void(TObject* Sender, int NumFiles)>;
-using TOnBegin = std::function<void(TObject* Sender, const std::string& FN, int RecNum, bool& Extract)>;
+using TOnBegin =
+    std::function<void(TObject* Sender, const std::string& FN, int RecNum, bool& Extract)>;
 using TOnEnd = std::function<void(TObject* Sender, const std::string& FN, bool CRC_PASS)>;
 using TOnError = std::function<void(TObject* Sender, const std::string& FN,
                                     const std::string& VolumeID, int ECode)>;
@@ -62,7 +63,8 @@ using TOnFileExists =
     std::function<void(TObject* Sender, const std::string& FN, TDateTime FileDate, bool& Accept)>;
 using TOnGetPassword = std::function<void(TObject* Sender, const std::string& FN,
                                           std::string& Password, bool& TryAgain)>;
-using TOnProgress = std::function<void(TObject* Sender, const std::string& FN, std::uint8_t Progress)>;
+using TOnProgress =
+    std::function<void(TObject* Sender, const std::string& FN, std::uint8_t Progress)>;
 using TOnReplaceFile = std::function<void(
     TObject* Sender, const std::string& FN, TDateTime OldDate, TDateTime NewDate,
     std::int64_t OldFileSize, std::int64_t NewFileSize, int OldAttr, int NewAttr, bool& Replace)>;

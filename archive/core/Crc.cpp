@@ -12,7 +12,8 @@ constexpr std::array<std::array<T, 256>, Slices> makeTables() {
     std::array<std::array<T, 256>, Slices> t{};
     for (unsigned n = 0; n < 256; ++n) {
         T c = static_cast<T>(n);
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<T>((c >> 1) ^ Poly) : static_cast<T>(c >> 1);
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? static_cast<T>((c >> 1) ^ Poly) : static_cast<T>(c >> 1);
         t[0][n] = c;
     }
     for (int s = 1; s < Slices; ++s)
@@ -65,7 +66,7 @@ std::uint32_t crc32Slice16(const unsigned char* p, std::size_t count, std::uint3
 inline std::uint32_t load32(const unsigned char* p) {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
-    return v;  // little-endian host
+    return v; // little-endian host
 }
 
 } // namespace

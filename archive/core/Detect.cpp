@@ -14,7 +14,9 @@ std::uint32_t le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 
 bool upperEquals(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b)) return false;
@@ -156,7 +158,8 @@ void TZipCommon::DetectArcType() {
                 std::int64_t base = ArchiveSize - w;
                 if (readAt(base, win.data(), win.size())) {
                     for (std::int64_t i = w - 21; i >= 1; --i) {
-                        if (i + 4 > w || le32(&win[static_cast<std::size_t>(i)]) != 0x06054B50) continue;
+                        if (i + 4 > w || le32(&win[static_cast<std::size_t>(i)]) != 0x06054B50)
+                            continue;
                         std::uint8_t end[22], cen[46];
                         if (readAt(base + i, end, 22) && le32(end) == 0x06054B50 &&
                             readAt(le32(end + 16), cen, 46) && le32(cen) == 0x02014B50) {

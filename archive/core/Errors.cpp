@@ -80,7 +80,9 @@ const Entry kStrings[] = {
     {25903, "Next volume in set"},
     {25904, "Cabinet does not belong with this set"},
     {26000, "All_files (*.*)|*.*"},
-    {26001, "ALL Archives |*.arc;*.arj;*.bh;*.cab;*.exe;*.gz;*.ha;*.lha;*.lzh;*.pak;*.rar;*.tar;*.z;*.zip;*.zoo"},
+    {26001,
+     "ALL Archives "
+     "|*.arc;*.arj;*.bh;*.cab;*.exe;*.gz;*.ha;*.lha;*.lzh;*.pak;*.rar;*.tar;*.z;*.zip;*.zoo"},
     {26002, "Executables (*.exe)"},
     {26003, "All_Zips (*.zip,*.exe)|*.zip;*.exe"},
     {26004, "All_GZips (*.gz,*.z)|*.gz;*.z"},

@@ -21,7 +21,9 @@ std::function<std::string(const std::string&)>& typeHook() {
 }
 } // namespace
 
-void SetProcessMessagesHook(std::function<void()> hook) { pumpHook() = std::move(hook); }
+void SetProcessMessagesHook(std::function<void()> hook) {
+    pumpHook() = std::move(hook);
+}
 
 void ProcessMessages() {
     if (pumpHook()) pumpHook()();
@@ -44,7 +46,9 @@ void SetShellInfoHooks(std::function<int(const std::string&)> iconIndex,
     typeHook() = std::move(typeName);
 }
 
-int ShellIconIndex(const std::string& name) { return iconHook() ? iconHook()(name) : -1; }
+int ShellIconIndex(const std::string& name) {
+    return iconHook() ? iconHook()(name) : -1;
+}
 
 std::string ShellTypeName(const std::string& name) {
     return typeHook() ? typeHook()(name) : std::string();

@@ -16,5 +16,5 @@ void ShowDesignMessageBox(const std::string& text);
 // Shell icon index and type name by file name only (no disk access).
 void SetShellInfoHooks(std::function<int(const std::string& name)> iconIndex,
                        std::function<std::string(const std::string& name)> typeName);
-int ShellIconIndex(const std::string& name);          // -1 without a hook
-std::string ShellTypeName(const std::string& name);   // empty without a hook
+int ShellIconIndex(const std::string& name);        // -1 without a hook
+std::string ShellTypeName(const std::string& name); // empty without a hook

@@ -17,7 +17,9 @@ std::string namePart(const std::string& s) {
     return p == std::string::npos ? s : s.substr(p + 1);
 }
 
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 // Beyond this many cells the pair is treated as not matching; real names
 // and masks are far below it.
@@ -43,7 +45,7 @@ bool wildMatch(const std::string& s, const std::string& n) {
     for (std::size_t i = S; i-- > 0;) {
         restOfMaskStars = restOfMaskStars && s[i] == '*';
         m[N] = restOfMaskStars;
-        char a = next[N];  // OR over k >= j of match(i + 1, k), built right to left
+        char a = next[N]; // OR over k >= j of match(i + 1, k), built right to left
         for (std::size_t j = N; j-- > 0;) {
             a = a || next[j];
             char r;

@@ -10,7 +10,8 @@
 namespace {
 
 void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
 }
 std::uint32_t get32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -32,10 +33,8 @@ std::string format1(const std::string& fmt, const std::string& arg) {
 
 const std::vector<std::pair<int, std::string>>& srmgrTexts() {
     static const std::vector<std::pair<int, std::string>> t = {
-        {1, "String not found: %d"},
-        {2, "Cannot lock resource"},
-        {3, "String resource not found: %s"},
-        {4, "Unable to open string resource: %s"},
+        {1, "String not found: %d"},          {2, "Cannot lock resource"},
+        {3, "String resource not found: %s"}, {4, "Unable to open string resource: %s"},
         {5, "Invalid TPString resource"},
     };
     return t;
@@ -166,7 +165,9 @@ const TResourceModule& HInstance() {
 TStringResource::TStringResource(const TResourceModule* Instance, const std::string& ResName)
     : Instance_(Instance), ResName_(ResName.substr(0, 255)) {}
 
-TStringResource::~TStringResource() { Locked_ = nullptr; }
+TStringResource::~TStringResource() {
+    Locked_ = nullptr;
+}
 
 void TStringResource::Open() {
     const std::vector<std::uint8_t>* data = Instance_ ? Instance_->Find(ResName_) : nullptr;
@@ -192,7 +193,8 @@ bool TStringResource::find(int id, std::u16string& text) {
             if (off + 2 * len > size) return false;
             text.clear();
             for (std::uint64_t k = 0; k < len; ++k)
-                text.push_back(static_cast<char16_t>(base[off + 2 * k] | base[off + 2 * k + 1] << 8));
+                text.push_back(
+                    static_cast<char16_t>(base[off + 2 * k] | base[off + 2 * k + 1] << 8));
             return true;
         }
         if (eid < id)
@@ -242,7 +244,8 @@ std::string SrMgrString(int Id) {
             std::u16string u;
             std::uint32_t off = get32(e + 4), len = get32(e + 8);
             for (std::uint32_t k = 0; k < len; ++k)
-                u.push_back(static_cast<char16_t>((*table)[off + 2 * k] | (*table)[off + 2 * k + 1] << 8));
+                u.push_back(
+                    static_cast<char16_t>((*table)[off + 2 * k] | (*table)[off + 2 * k + 1] << 8));
             return plat::utf16ToUtf8(u);
         }
     }

@@ -17,7 +17,9 @@ std::uint16_t bitwiseCrc16(const std::uint8_t* p, std::size_t n) {
     std::uint16_t c = 0;
     for (std::size_t i = 0; i < n; ++i) {
         c ^= p[i];
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<std::uint16_t>((c >> 1) ^ 0xA001) : static_cast<std::uint16_t>(c >> 1);
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? static_cast<std::uint16_t>((c >> 1) ^ 0xA001)
+                        : static_cast<std::uint16_t>(c >> 1);
     }
     return c;
 }

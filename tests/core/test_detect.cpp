@@ -32,11 +32,12 @@ Bytes withPadding(Bytes head, std::size_t size = 64) {
 
 // A minimal ZIP: one stored member "a" holding "x", with an optional comment.
 Bytes tinyZip(std::uint32_t base = 0, std::size_t commentLen = 0) {
-    Bytes z = {0x50, 0x4B, 3, 4, 10, 0, 0, 0, 0, 0, 0, 0, 0x21, 0x00, 0x83, 0x16, 0xDC, 0x8C,
-               1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'a', 'x'};
+    Bytes z = {0x50, 0x4B, 3, 4, 10, 0, 0, 0, 0, 0, 0, 0, 0x21, 0x00, 0x83, 0x16,
+               0xDC, 0x8C, 1, 0, 0,  0, 1, 0, 0, 0, 1, 0, 0,    0,    'a',  'x'};
     std::uint32_t cen = base + static_cast<std::uint32_t>(z.size());
-    Bytes c = {0x50, 0x4B, 1, 2, 20, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0x21, 0x00, 0x83, 0x16, 0xDC, 0x8C,
-               1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'a'};
+    Bytes c = {0x50, 0x4B, 1,    2,    20, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0x21, 0x00,
+               0x83, 0x16, 0xDC, 0x8C, 1,  0, 0,  0, 1, 0, 0, 0, 1, 0, 0,    0,
+               0,    0,    0,    0,    0,  0, 0,  0, 0, 0, 0, 0, 0, 0, 'a'};
     put32(c, 42, base);
     z.insert(z.end(), c.begin(), c.end());
     Bytes e(22, 0);
@@ -165,7 +166,7 @@ TEST(Detect, TarNeedsTheExtensionAndAValidChecksum) {
     EXPECT_EQ(v.start, 1);
     // A volume label block: the second block is checked.
     Bytes vol = tarBlock("LABEL", 'V');
-    vol[148] = 'x';  // the label's own checksum does not matter
+    vol[148] = 'x'; // the label's own checksum does not matter
     Bytes labelled = vol;
     Bytes member = tarBlock("b.txt");
     labelled.insert(labelled.end(), member.begin(), member.end());

@@ -40,7 +40,7 @@ protected:
     std::string cwd_;
 };
 
-#define NEED(tool, cmd)                                                                  \
+#define NEED(tool, cmd)                                                                            \
     if (!make(tool, cmd)) GTEST_SKIP() << tool << " is not installed or failed: " << cmd
 
 } // namespace

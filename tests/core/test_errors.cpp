@@ -47,7 +47,9 @@ TEST(Errors, DesignModeShowsAMessageBoxAndStillRaises) {
     TZipCommon c;
     c.Designing = true;
     bool handlerCalled = false;
-    c.OnError = [&](TObject*, const std::string&, const std::string&, int) { handlerCalled = true; };
+    c.OnError = [&](TObject*, const std::string&, const std::string&, int) {
+        handlerCalled = true;
+    };
     EXPECT_THROW(c.RaiseError("C.ZIP", err::UnknownFileType), E_RAISE);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "C.ZIP\rUnknown file type.");

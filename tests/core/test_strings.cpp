@@ -40,7 +40,8 @@ TEST(StringResource, RefusesMissingAndForeignResources) {
     } catch (const EStringResourceError& e) {
         EXPECT_STREQ(e.what(), "Invalid TPString resource");
     }
-    EXPECT_THROW(TStringResource(&m, "SHORT").Open(), EStringResourceError) << "entries past the end";
+    EXPECT_THROW(TStringResource(&m, "SHORT").Open(), EStringResourceError)
+        << "entries past the end";
     try {
         TStringResource(&m, "NOPE").Open();
         FAIL();

@@ -32,7 +32,8 @@ TEST(PeResources, TruncatedAndHostileImagesAreRefusedSafely) {
     TempDir dir;
     auto good = peWithStrings({"1", "2"});
     for (std::size_t cut : {70u, 300u, 520u, 600u, 650u}) {
-        std::vector<std::uint8_t> v(good.begin(), good.begin() + static_cast<long>(std::min(cut, good.size())));
+        std::vector<std::uint8_t> v(good.begin(),
+                                    good.begin() + static_cast<long>(std::min(cut, good.size())));
         writeFile(dir / "cut.exe", v);
         auto s = plat::readPeStrings(dir / "cut.exe", 1, 4);
         if (s) {

@@ -8,7 +8,8 @@ using namespace plat;
 
 namespace {
 std::uint32_t dos(int y, int mo, int d, int h, int mi, int s) {
-    return static_cast<std::uint32_t>((y - 1980) << 25 | mo << 21 | d << 16 | h << 11 | mi << 5 | s / 2);
+    return static_cast<std::uint32_t>((y - 1980) << 25 | mo << 21 | d << 16 | h << 11 | mi << 5 |
+                                      s / 2);
 }
 void setZone(const char* tz) {
     setenv("TZ", tz, 1);

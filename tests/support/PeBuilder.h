@@ -14,7 +14,8 @@ inline void put16(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x)
     v[at + 1] = static_cast<std::uint8_t>(x >> 8);
 }
 inline void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
 }
 
 // A DOS "MZ" header (64 bytes, no PE part) whose image ends at dosImageEnd,

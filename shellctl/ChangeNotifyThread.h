@@ -4,8 +4,8 @@
 // descriptor (an eventfd), so stopping never waits for a file-system event.
 #pragma once
 
-#include <QObject>
-#include <QPointer>
+#include <QMutex>
+#include <QSet>
 #include <QStringList>
 #include <QThread>
 #include <atomic>
@@ -13,9 +13,9 @@
 class TChangeNotifyThread : public QThread {
     Q_OBJECT
 public:
-    // target receives changed(folder) through a queued call; at most one
-    // notification per folder waits in the target's queue at a time.
-    TChangeNotifyThread(const QStringList& folders, QObject* parent = nullptr);
+    // At most one changed(folder) per folder waits for the receiver at a
+    // time: the next one is sent after acknowledge(folder).
+    explicit TChangeNotifyThread(const QStringList& folders, QObject* parent = nullptr);
     ~TChangeNotifyThread() override;  // stops and joins
 
     QStringList folders() const { return folders_; }
@@ -32,9 +32,8 @@ signals:
     void watching();
 
 public:
-    // Called by the receiver once it handled changed(folder), allowing the
-    // next notification for that folder.
-    void acknowledge();
+    // Called by the receiver once it handled changed(folder).
+    void acknowledge(const QString& folder);
 
 protected:
     void run() override;
@@ -43,6 +42,7 @@ private:
     QStringList folders_;
     int stopFd_ = -1;
     std::atomic<bool> terminated_{false};
-    std::atomic<bool> pending_{false};
+    QMutex lock_;
+    QSet<QString> pending_;
     std::atomic<int> watchCount_{0};
 };

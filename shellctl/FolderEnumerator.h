@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QVector>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@ class QTreeView;
 class TChangeNotifyThread;
 class TNameSpaceEnumerator;
 class FolderModel;
+struct FolderItem;
 
 class TFolderEnumerator : public QWidget {
     Q_OBJECT
@@ -108,6 +110,10 @@ signals:
 private:
     friend class TNameSpaceEnumerator;
     void setLinkedTree(TNameSpaceEnumerator* tree) { tree_ = tree; }
+    // Called by the linked tree: shows path (or, for a virtual node, the
+    // given entries) without selecting anything in the tree.
+    bool followTree(const QString& path);
+    void showEntries(const QVector<FolderItem>& entries);
     void reload(bool keepSelection);
     void restartWatch();
     void applyColumns();

@@ -158,10 +158,17 @@ void TUnZIP::ExtractMembers() {
 
 void TUnZIP::MemberSelected(TMemberDesc& d) {
     std::uint8_t h[30];
-    if (Archive_.readAt(LocalOffset_, h, 30) != 30) MemberError(err::InconsistentLocalHeader);
     // Some writers leave the signature's first bytes empty.
-    if (le32(h) != kLocalSig && !(h[0] == 0 && h[1] == 0 && h[2] == 0 && h[3] == 0x50))
-        MemberError(err::InconsistentLocalHeader);
+    auto localAt = [&](std::int64_t at) {
+        return at >= 0 && Archive_.readAt(at, h, 30) == 30 &&
+               (le32(h) == kLocalSig || (h[0] == 0 && h[1] == 0 && h[2] == 0 && h[3] == 0x50));
+    };
+    if (!localAt(LocalOffset_)) {
+        // A directory size that is off makes the start offset wrong for
+        // the members although their own offsets are right.
+        if (StartOffset_ == 0 || !localAt(LocalOffset_ - StartOffset_)) MemberError(err::InconsistentLocalHeader);
+        LocalOffset_ -= StartOffset_;
+    }
     const std::uint16_t flags = le16(h + 6);
     const std::uint16_t time = le16(h + 10);
     d.Encrypted = flags & 1;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "archive/core/MatchSpec.h"
@@ -16,13 +15,9 @@ std::uint8_t CalcRatio(std::int64_t Packed, std::int64_t Unpacked) {
         Packed /= 100;
         Unpacked /= 100;
     }
-    // Sizes beyond what the original's 32 bits could hold keep shrinking so
-    // that the product below cannot overflow.
-    while (Unpacked > std::numeric_limits<std::int64_t>::max() / 100) {
-        Packed /= 100;
-        Unpacked /= 100;
-    }
-    auto r = static_cast<std::uint8_t>((Unpacked - Packed) * 100 / Unpacked);
+    // Wide arithmetic: sizes can exceed what 32 bits once held.
+    const auto wide = static_cast<__int128>(Unpacked - Packed) * 100 / Unpacked;
+    auto r = static_cast<std::uint8_t>(wide);
     if (r == 0 && Packed < Unpacked) return 1;
     return r;
 }

@@ -19,7 +19,10 @@ protected:
     bool AcceptsArcType(TArcType t) const override;
     void ExtractMembers() override;
     void MemberSelected(TMemberDesc& m) override;
-    bool MethodSupported(const TMemberDesc& m) const override { return IsSupportedMethod(m.Method); }
+    // Strong encryption (flag bit 6) is not the traditional kind.
+    bool MethodSupported(const TMemberDesc& m) const override {
+        return IsSupportedMethod(m.Method) && !(m.Flags & 0x40);
+    }
     void DecodeMember(TMemberDesc& m, unz::MemberInput& in, unz::OutputSink& out) override;
 
 private:

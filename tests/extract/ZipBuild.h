@@ -22,6 +22,7 @@ struct Member {
     std::uint16_t time = 0x6000;       // 12:00:00
     std::uint16_t date = 0x5A21;       // 2025-01-01
     std::string password;              // encrypt when not empty
+    bool zip64 = false;                // sizes and offset only in the ZIP64 extra field
 };
 
 inline Member stored(const std::string& name, const std::string& text) {
@@ -100,16 +101,30 @@ public:
             put16(central, m.time);
             put16(central, m.date);
             put32(central, m.crc);
-            put32(central, static_cast<std::uint32_t>(payload.size()));
-            put32(central, static_cast<std::uint32_t>(m.unpacked));
+            put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(payload.size()));
+            put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(m.unpacked));
             put16(central, static_cast<std::uint16_t>(m.name.size()));
-            put16(central, 0);
+            put16(central, m.zip64 ? 4 + 24 + 8 : 0);
             put16(central, 0);
             put16(central, 0);
             put16(central, 0);
             put32(central, m.external);
-            put32(central, static_cast<std::uint32_t>(local));
+            put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(local));
             central.insert(central.end(), m.name.begin(), m.name.end());
+            if (m.zip64) {
+                // An unrelated block first, then the ZIP64 one.
+                put16(central, 0x7075);
+                put16(central, 4);
+                put32(central, 0);
+                put16(central, 0x0001);
+                put16(central, 24);
+                put32(central, static_cast<std::uint32_t>(m.unpacked));
+                put32(central, static_cast<std::uint32_t>(m.unpacked >> 32));
+                put32(central, static_cast<std::uint32_t>(payload.size()));
+                put32(central, 0);
+                put32(central, static_cast<std::uint32_t>(local));
+                put32(central, 0);
+            }
         }
         std::size_t cdOffset = bytes.size() - base;
         bytes.insert(bytes.end(), central.begin(), central.end());

@@ -283,3 +283,16 @@ TEST_F(UnZipFrame, TestOnlyWritesNothing) {
     EXPECT_NE(std::find(log.begin(), log.end(), "end D/A.TXT pass"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "end B.TXT fail"), log.end());
 }
+
+TEST_F(UnZipFrame, Zip64ExtraFieldGivesSizesAndOffset) {
+    Builder b;
+    b.add(stored("A.TXT", "first"));
+    Member big = stored("B.TXT", "sizes in the extra field");
+    big.zip64 = true;
+    b.add(big);
+    TUnZIP z;
+    prepare(z, write(b.finish()));
+    z.Extract();
+    EXPECT_EQ(z.StopCode, 0);
+    EXPECT_EQ(slurp("B.TXT"), "sizes in the extra field");
+}

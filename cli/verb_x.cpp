@@ -120,6 +120,7 @@ int run(const std::vector<std::string>& args, bool test) {
     };
     bool failed = false;
     bool declined = false;
+    bool anyDeclined = false;
     bool inMember = false;
     std::string current;
     int lastReported = 0;
@@ -147,6 +148,7 @@ int run(const std::vector<std::string>& args, bool test) {
     x->OnEnd = [&](TObject*, const std::string& fn, bool pass) {
         const char* verdict = declined ? "skipped" : pass ? "ok" : "CRC error";
         if (!declined && !pass) failed = true;
+        anyDeclined = anyDeclined || declined;
         std::printf("%s: %s\n", shown(fn).c_str(), verdict);
         declined = false;
         inMember = false;
@@ -157,12 +159,13 @@ int run(const std::vector<std::string>& args, bool test) {
             std::fprintf(stderr, "error %d: %s\n", code, ErrorMessage(code).c_str());
         else
             std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(), fn.c_str());
-        if (code != err::InvalidPassword && code != err::SkippedFile) failed = true;
+        if (code != err::InvalidPassword && code != err::SkippedFile && code != err::NothingToDo) failed = true;
     };
 
     x->Extract();
     std::fflush(stdout);
-    if (x->StopCode != 0) {
+    // Keeping every existing file on request is not a failure.
+    if (x->StopCode != 0 && !(x->StopCode == err::NothingToDo && anyDeclined)) {
         failed = true;
         if (inMember) std::printf("%s: %s\n", shown(current).c_str(), ErrorMessage(x->StopCode).c_str());
         std::fflush(stdout);

@@ -15,7 +15,7 @@ constexpr std::uint8_t kFlagGarbled = 0x01;
 constexpr std::uint8_t kFlagVolume = 0x04;
 constexpr std::uint8_t kFileTypeDir = 3;
 constexpr std::uint8_t kHostUnix = 2;
-constexpr std::size_t kMaxName = 2048;
+constexpr std::size_t kMaxName = 65535;
 constexpr std::size_t kMaxComment = 2500;
 
 struct ArjHeader {
@@ -42,6 +42,20 @@ std::string volumeExtension(int number, bool lower) {
     if (lower)
         for (char& c : ext) c = static_cast<char>(c == 'A' ? 'a' : c);
     return ext;
+}
+
+// The number of a volume named like ARCHIVE.A07 or ARCHIVE.123, so that a
+// listing that starts in the middle of a set goes on with the next one;
+// 0 for the first volume.
+int volumeNumberOf(const std::string& path) {
+    std::string ext = plat::extractFileExt(plat::extractFileName(path));
+    auto digit = [&](std::size_t i) { return ext[i] >= '0' && ext[i] <= '9'; };
+    if (ext.size() != 4) return 0;
+    if ((ext[1] == 'A' || ext[1] == 'a') && digit(2) && digit(3))
+        return (ext[2] - '0') * 10 + (ext[3] - '0');
+    if (digit(1) && digit(2) && digit(3))
+        return (ext[1] - '0') * 100 + (ext[2] - '0') * 10 + (ext[3] - '0');
+    return 0;
 }
 
 class ArjReader : public DirectoryReader {
@@ -178,7 +192,7 @@ private:
     }
 
     std::string volumePath(int number) const {
-        const std::string& arc = ArchiveFileName();
+        const std::string& arc = ArcName;
         std::string dir = plat::extractFilePath(arc);
         std::string base = plat::extractFileName(arc);
         std::string ext = plat::extractFileExt(base);
@@ -192,12 +206,13 @@ private:
         return path;
     }
 
-    const std::string& ArchiveFileName() const { return ArcName; }
-
     // Opens the next volume and reads the continued member's header there.
     // False when that volume holds no usable header.
     bool nextVolume(ArjHeader& h, std::int64_t& pos) {
-        if (ArcName.empty()) ArcName = L.ArchiveFile();
+        if (ArcName.empty()) {
+            ArcName = L.ArchiveFile();
+            Volume = volumeNumberOf(ArcName);
+        }
         ++Volume;
         const std::string volId = std::to_string(Volume);
         if (Volume >= 1000) L.Fail(err::OpenError, volId);

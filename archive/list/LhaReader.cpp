@@ -70,19 +70,20 @@ public:
         packed = std::max<std::int64_t>(packed - e.extBytes, 0);
 
         const bool isDir = h[5] == 'd';
-        std::string stored = pathBytes(e.name);
-        bool folderEntry = isDir;
+        std::string path = pathBytes(e.folder);
+        if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
+        path += pathBytes(e.name);
+        // Some archivers store a folder as an empty name under a folder.
+        bool folderEntry = isDir || (e.name.empty() && !e.folder.empty());
         if (isDir) {
             // Unix LHA keeps symbolic links as folder entries "link|target".
-            auto bar = stored.find('|');
+            auto bar = path.find('|');
             if (bar != std::string::npos) {
-                stored.resize(bar);
+                path.resize(bar);
+                while (!path.empty() && path.back() == '/') path.pop_back();
                 folderEntry = false;
             }
         }
-        std::string path = pathBytes(e.folder);
-        if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
-        path += stored;
         if (folderEntry && !path.empty() && path.back() != '/' && path.back() != '\\')
             path += '/';
         L.FileName = TArcLister::StoredName(path);
@@ -112,7 +113,8 @@ private:
         return MethodNameOf(L.ArcType(), digit);
     }
 
-    // Reads n bytes at pos into buf; false when the file ends first.
+    // Reads n bytes at pos into buf; false when the file ends first, so a
+    // size field never allocates more than the file holds.
     bool fetch(std::int64_t pos, std::size_t n, std::vector<std::uint8_t>& buf) {
         if (pos + static_cast<std::int64_t>(n) > L.EndLimit) return false;
         buf.resize(n);
@@ -126,8 +128,26 @@ private:
         if (type == kExtFolder) e.folder = text.substr(0, text.find('\0'));
     }
 
+    // Follows a chain of extended headers in the file from p, the first of
+    // firstSize bytes; each is type, data and the size of the next, the
+    // sizes being width bytes wide.  Returns the position behind the chain,
+    // or -1 when it is malformed or runs past the end of the file.
+    std::int64_t walkChain(std::int64_t p, std::size_t firstSize, std::size_t width, Entry& e) {
+        std::vector<std::uint8_t> b;
+        std::size_t extSize = firstSize;
+        while (extSize != 0) {
+            if (extSize < 1 + width || !fetch(p, extSize, b)) return -1;
+            takeExtension(b[0], b.data() + 1, extSize - 1 - width, e);
+            p += static_cast<std::int64_t>(extSize);
+            const std::uint8_t* next = b.data() + extSize - width;
+            extSize = width == 2 ? le16(next) : le32(next);
+        }
+        return p;
+    }
+
     // Levels 0 and 1: header size byte, checksum, fixed fields, name, CRC;
-    // level 1 then chains extended headers behind the base header.
+    // level 1 then chains extended headers behind the base header, and
+    // counts them in the packed size.
     bool readLevel01(std::int64_t pos, const std::uint8_t* h, std::uint8_t level, Entry& e,
                      std::int64_t& headerLen, std::uint16_t& crc) {
         const std::size_t baseLen = static_cast<std::size_t>(h[0]) + 2;
@@ -141,28 +161,26 @@ private:
         if (level == 0) return true;
         if (baseLen < kLhaFixed + n + 5) return false;
         // The size of the first extended header ends the base header.
-        std::size_t extSize = le16(b.data() + baseLen - 2);
-        std::int64_t p = pos + static_cast<std::int64_t>(baseLen);
-        while (extSize != 0) {
-            if (extSize < 3 || !fetch(p, extSize, b)) return false;
-            takeExtension(b[0], b.data() + 1, extSize - 3, e);
-            p += static_cast<std::int64_t>(extSize);
-            e.extBytes += static_cast<std::int64_t>(extSize);
-            extSize = le16(b.data() + extSize - 2);
-        }
+        const std::int64_t start = pos + static_cast<std::int64_t>(baseLen);
+        const std::int64_t end = walkChain(start, le16(b.data() + baseLen - 2), 2, e);
+        if (end < 0) return false;
+        e.extBytes = end - start;
         return true;
     }
 
-    // Level 2: a 16-bit total header length; extended headers inside it.
+    // Level 2: a 16-bit total header length, the extended headers inside.
+    // Some writers count the length short, so the data starts behind
+    // whichever ends later, the length or the chain.
     bool readLevel2(std::int64_t pos, const std::uint8_t* h, Entry& e, std::int64_t& headerLen,
                     std::uint16_t& crc) {
-        const std::size_t total = le16(h);
-        if (total < 26) return false;
+        const std::int64_t total = le16(h);
         std::vector<std::uint8_t> b;
-        if (!fetch(pos, total, b)) return false;
+        if (total < 26 || !fetch(pos, 26, b)) return false;
         crc = le16(b.data() + 21);
-        headerLen = static_cast<std::int64_t>(total);
-        return walkExtensions(b, 24, 2, e);
+        const std::int64_t end = walkChain(pos + 26, le16(b.data() + 24), 2, e);
+        if (end < 0) return false;
+        headerLen = std::max(total, end - pos);
+        return true;
     }
 
     // Level 3: 32-bit sizes throughout.
@@ -171,28 +189,13 @@ private:
         if (le16(h) != 4) return false;
         std::vector<std::uint8_t> b;
         if (!fetch(pos, 32, b)) return false;
-        const std::uint32_t total = le32(b.data() + 24);
-        if (total < 32 || total > kMaxLevel3Header || !fetch(pos, total, b)) return false;
+        const std::int64_t total = le32(b.data() + 24);
+        const std::uint32_t first = le32(b.data() + 28);
+        if (total < 32 || first > kMaxLevel3Header) return false;
         crc = le16(b.data() + 21);
-        headerLen = total;
-        return walkExtensions(b, 28, 4, e);
-    }
-
-    // Extended headers inside a level 2 or 3 header: at sizeAt the size of
-    // the first one; each is type, data, size of the next.
-    static bool walkExtensions(const std::vector<std::uint8_t>& b, std::size_t sizeAt,
-                               std::size_t width, Entry& e) {
-        auto sizeField = [&](std::size_t at) -> std::size_t {
-            return width == 2 ? le16(b.data() + at) : le32(b.data() + at);
-        };
-        std::size_t p = sizeAt + width;
-        std::size_t extSize = sizeField(sizeAt);
-        while (extSize != 0) {
-            if (extSize < 1 + width || extSize > b.size() - p) return false;
-            takeExtension(b[p], b.data() + p + 1, extSize - 1 - width, e);
-            p += extSize;
-            extSize = sizeField(p - width);
-        }
+        const std::int64_t end = walkChain(pos + 32, first, 4, e);
+        if (end < 0) return false;
+        headerLen = std::max(total, end - pos);
         return true;
     }
 };

@@ -194,6 +194,7 @@ bool DesktopEntry::expandExec(const QStringList& files, const QString& entryPath
             }
             // Deprecated and unknown codes expand to nothing.
         }
+        if (a.isEmpty() && w.size() == 2 && w[0] == '%') continue;
         args << a;
     }
     (void)usedFiles;

@@ -113,11 +113,12 @@ void FolderModel::sortBy(TColumnName column, TColumnSortOrder order) {
     auto key = [column](const FolderItem& a, const FolderItem& b) -> int {
         switch (column) {
         case cnName: return 0;
-        case cnExtension: return compareText(extensionOf(a), extensionOf(b));
+        case cnExtension:
+            return QString::compare(extensionOf(a), extensionOf(b), Qt::CaseInsensitive);
         case cnSize: return a.size < b.size ? -1 : (a.size > b.size ? 1 : 0);
         case cnAttributes:
-            return compareText(attributeText(a.attributes), attributeText(b.attributes));
-        case cnType: return compareText(a.type, b.type);
+            return QString::compare(attributeText(a.attributes), attributeText(b.attributes));
+        case cnType: return QString::compare(a.type, b.type, Qt::CaseInsensitive);
         case cnModified: return a.modified < b.modified ? -1 : (b.modified < a.modified ? 1 : 0);
         }
         return 0;

@@ -1,0 +1,348 @@
+#include "app/Commands.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStandardPaths>
+
+#include "app/ArcListWindow.h"
+#include "app/Dialogs.h"
+#include "app/ErrorText.h"
+#include "app/Forms.h"
+#include "app/FrmChild.h"
+#include "app/FrmConfigure.h"
+#include "app/FrmMain.h"
+#include "app/FrmMask.h"
+#include "archive/core/Hooks.h"
+#include "archive/list/ArcLister.h"
+#include "desktop/FolderPicker.h"
+#include "desktop/MessageBox.h"
+#include "desktop/Mounts.h"
+#include "desktop/Shell.h"
+#include "shellctl/FolderEnumerator.h"
+#include "shellctl/NameSpaceEnumerator.h"
+
+// Extractors join the build as they land.
+#if __has_include("archive/extract/UnZIP.h")
+#include "archive/extract/UnZIP.h"
+#define OLMEK_HAVE_UNZIP 1
+#endif
+#if __has_include("archive/extract/UnARJ.h")
+#include "archive/extract/UnARJ.h"
+#define OLMEK_HAVE_UNARJ 1
+#endif
+#if __has_include("archive/extract/UnARC.h")
+#include "archive/extract/UnARC.h"
+#define OLMEK_HAVE_UNARC 1
+#endif
+#if __has_include("archive/extract/UnLHA.h")
+#include "archive/extract/UnLHA.h"
+#define OLMEK_HAVE_UNLHA 1
+#endif
+#if __has_include("archive/extract/UnZOO.h")
+#include "archive/extract/UnZOO.h"
+#define OLMEK_HAVE_UNZOO 1
+#endif
+#if __has_include("archive/extract/UnCAB.h")
+#include "archive/extract/UnCAB.h"
+#define OLMEK_HAVE_UNCAB 1
+#endif
+#if __has_include("archive/extract/UnBH.h")
+#include "archive/extract/UnBH.h"
+#define OLMEK_HAVE_UNBH 1
+#endif
+#if __has_include("archive/extract/UnTAR.h")
+#include "archive/extract/UnTAR.h"
+#define OLMEK_HAVE_UNTAR 1
+#endif
+#if __has_include("archive/extract/UnGZIP.h")
+#include "archive/extract/UnGZIP.h"
+#define OLMEK_HAVE_UNGZIP 1
+#endif
+
+ExtractorFamily extractorFor(TArcType type) {
+    switch (type) {
+    case atARC:
+    case atArcExe: return ExtractorFamily::ARC;
+    case atARJ:
+    case atArjExe: return ExtractorFamily::ARJ;
+    case atBH:
+    case atBHExe: return ExtractorFamily::BH;
+    case atCAB: return ExtractorFamily::CAB;
+    case atGZip: return ExtractorFamily::GZIP;
+    case atLHA:
+    case atLhaExe:
+    case atLZH:
+    case atLzhExe: return ExtractorFamily::LHA;
+    case atTAR: return ExtractorFamily::TAR;
+    case atZIP:
+    case atZipExe:
+    case atZip250:
+    case atZip250Exe: return ExtractorFamily::ZIP;
+    case atZOO: return ExtractorFamily::ZOO;
+    default: return ExtractorFamily::None;
+    }
+}
+
+int viewGroupOf(TArcType type) {
+    switch (type) {
+    case atARC:
+    case atArcExe:
+    case atARJ:
+    case atArjExe:
+    case atBH:
+    case atBHExe:
+    case atCAB:
+    case atGZip:
+    case atLHA:
+    case atLZH:
+    case atLzhExe:
+    case atTAR:
+    case atZOO: return 1;
+    case atZIP:
+    case atZipExe:
+    case atZip250:
+    case atZip250Exe: return 2;
+    default: return 0;
+    }
+}
+
+Commands::Commands(TfrmMain& frame) : frame_(frame) {}
+Commands::~Commands() = default;
+
+bool Commands::SelectionCheck(TfrmChild* child) {
+    if (child && child->filSource->SelectedCount() > 0) return true;
+    desk::showInformation("Select a file by clicking on its name.\nThen, try again.", &frame_);
+    return false;
+}
+
+QString Commands::SelectedFile(TfrmChild* child, int i) const {
+    const QString item = child->filSource->SelectedItemPath(i);
+    const int cut = qMax(item.lastIndexOf('/'), item.lastIndexOf(':'));
+    return child->currentDirectory() + item.mid(cut + 1);
+}
+
+void Commands::NotAvailable() {
+    desk::showInformation("This command is not available yet.", &frame_);
+}
+
+void Commands::ViewFile() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    const QString path = SelectedFile(child, 1);
+    child->ArcLister1->SetArchiveFile(path.toStdString());
+    if (viewGroupOf(child->ArcLister1->ArcType()) != 0) {
+        ListArchiveModal(path);
+        return;
+    }
+    desk::ShellExecute(path, {}, QFileInfo(path).absolutePath());
+}
+
+void Commands::ListArchiveModal(const QString& path, const std::function<void()>& beforeShow) {
+    frame_.ArcLister1->SetArchiveFile(path.toStdString());
+    TfrmArcList window(&frame_);
+    window.listArchive(path);
+    if (beforeShow) beforeShow();
+    window.exec();
+}
+
+void Commands::FileMask() {
+    TfrmMask* dlg = forms::frmMask();
+    if (dlg->exec() != QDialog::Accepted) return;
+    if (TfrmChild* child = frame_.ActiveChild())
+        child->filSource->SetFileMask(dlg->txtSourcePathMask()->text());
+}
+
+void Commands::Configure() { forms::frmConfigure()->exec(); }
+
+void Commands::About() { forms::frmAbout()->exec(); }
+
+void Commands::DecompressFile() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    const QString target =
+        desk::selectDirectory(&frame_, "Decompress To", child->currentDirectory());
+    if (target.isEmpty()) return;
+    const int count = child->filSource->SelectedCount();
+    QStringList files;
+    for (int i = 1; i <= count; ++i) files << SelectedFile(child, i);
+    for (const QString& file : files) {
+        child->ArcLister1->SetArchiveFile(file.toStdString());
+        const TArcType type = child->ArcLister1->ArcType();
+        switch (ExtractArchive(file, type, target)) {
+        case ExtractResult::Done: break;
+        case ExtractResult::Unsupported:
+            desk::showInformation("Decompression file type is not supported.", &frame_);
+            break;
+        case ExtractResult::NotBuilt:
+            desk::showInformation("Decompression of " +
+                                      QString::fromStdString(arcTypeDisplayName(type)) +
+                                      " archives is not available yet.",
+                                  &frame_);
+            break;
+        }
+    }
+    frame_.RefreshActive();
+}
+
+void Commands::onProgress(const std::string& fn, std::uint8_t percent) {
+    ProcessMessages();
+    const QString name = QString::fromStdString(fn);
+    if (zipProgress_) {
+        TfrmProgress2* p = forms::frmProgress2();
+        p->lblUpper()->setText("Extracting  " + name + "   ");
+        p->ProgressBar1()->setValue(percent);
+        if (percent >= 100) p->ProgressBar1()->setValue(0);
+        return;
+    }
+    TfrmProgress* p = forms::frmProgress();
+    p->lblFile()->setText(name);
+    p->lblFile()->repaint();
+    p->ProgressBar1()->setValue(percent);
+}
+
+void Commands::onEnd(TZipCommon& x, const std::string& fn, bool crcPass) {
+    if (forms::frmProgress()->CancelFlag) x.SetCancel(true);
+    if (!crcPass)
+        desk::showInformation(QString::fromStdString(fn) + "\rExtract failed\r\rOnEnd Event...",
+                              &frame_);
+}
+
+void Commands::onError(const std::string& fn, const std::string& volumeId, int code) {
+    const QString text = app::componentErrorText(QString::fromStdString(fn),
+                                                 QString::fromStdString(volumeId), code);
+    if (!text.isEmpty()) desk::showInformation(text, &frame_);
+}
+
+void Commands::onGetPassword(TZipCommon& x, std::string& password, bool& tryAgain) {
+    TfrmPassword* p = forms::frmPassword();
+    p->setWindowTitle(QFileInfo(QString::fromStdString(x.ArchiveFile())).fileName());
+    if (p->exec() == QDialog::Accepted)
+        password = p->txtPassword()->text().toStdString();
+    else
+        tryAgain = false;
+}
+
+void Commands::onDeactivate() { forms::frmProgress()->hide(); }
+
+template <class X> void Commands::wire(X& x, bool zipProgress) {
+    x.UseStoredDirs = zipProgress;  // the ZIP path restores stored folders
+    x.OnProgress = [this](TObject*, const std::string& fn, std::uint8_t pct) { onProgress(fn, pct); };
+    x.OnEnd = [this, &x](TObject*, const std::string& fn, bool pass) { onEnd(x, fn, pass); };
+    x.OnError = [this](TObject*, const std::string& fn, const std::string& vol, int code) {
+        onError(fn, vol, code);
+    };
+    x.OnDeactivate = [this](TObject*) { onDeactivate(); };
+    if constexpr (requires { x.OnGetPassword; })
+        x.OnGetPassword = [this, &x](TObject*, const std::string&, std::string& pw, bool& again) {
+            onGetPassword(x, pw, again);
+        };
+    if (zipProgress)
+        x.OnFileExists = [this](TObject*, const std::string& fn, TDateTime, bool& accept) {
+            accept = desk::askYesNo(QString::fromStdString(fn) + " already exists. Overwrite?",
+                                    &frame_);
+        };
+}
+
+template <class X>
+Commands::ExtractResult Commands::runExtractor(const QString& archive, const QString& target,
+                                               bool zipProgress) {
+    X x;
+    wire(x, zipProgress);
+    x.SetArchiveFile(archive.toStdString());
+    x.SetExtractDir(target.toStdString());
+    x.SetFileSpec("*.*");
+    zipProgress_ = zipProgress;
+    TfrmProgress2* p2 = zipProgress ? forms::frmProgress2() : nullptr;
+    if (p2) {
+        p2->lblLower()->setText(archive);
+        p2->show();
+    }
+    x.Extract();
+    if (p2) p2->hide();
+    zipProgress_ = false;
+    return ExtractResult::Done;
+}
+
+Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
+                                                 const QString& target) {
+    switch (extractorFor(type)) {
+    case ExtractorFamily::None: return ExtractResult::Unsupported;
+#ifdef OLMEK_HAVE_UNZIP
+    case ExtractorFamily::ZIP: return runExtractor<TUnZIP>(archive, target, true);
+#endif
+#ifdef OLMEK_HAVE_UNARJ
+    case ExtractorFamily::ARJ: return runExtractor<TUnARJ>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNARC
+    case ExtractorFamily::ARC: return runExtractor<TUnARC>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNLHA
+    case ExtractorFamily::LHA: return runExtractor<TUnLHA>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNZOO
+    case ExtractorFamily::ZOO: return runExtractor<TUnZOO>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNCAB
+    case ExtractorFamily::CAB: return runExtractor<TUnCAB>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNBH
+    case ExtractorFamily::BH: return runExtractor<TUnBH>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNTAR
+    case ExtractorFamily::TAR: return runExtractor<TUnTAR>(archive, target, false);
+#endif
+#ifdef OLMEK_HAVE_UNGZIP
+    case ExtractorFamily::GZIP: return runExtractor<TUnGZIP>(archive, target, false);
+#endif
+    default: return ExtractResult::NotBuilt;
+    }
+}
+
+bool Commands::ConnectNetworkDrive() {
+    const QString gio = QStandardPaths::findExecutable("gio");
+    if (gio.isEmpty()) {
+        desk::showInformation("No network mount tool (gio) was found.", &frame_);
+        return false;
+    }
+    bool ok = false;
+    const QString address = QInputDialog::getText(
+        &frame_, "Connect Network Disk", "Address (for example smb://server/share):",
+        QLineEdit::Normal, {}, &ok);
+    if (!ok || address.trimmed().isEmpty()) return false;
+    QProcess p;
+    p.start(gio, {"mount", address.trimmed()});
+    p.waitForFinished(60000);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        desk::showInformation(QString::fromLocal8Bit(p.readAllStandardError()).trimmed(), &frame_);
+        return false;
+    }
+    return true;
+}
+
+bool Commands::DisconnectNetworkDrive() {
+    const QString gio = QStandardPaths::findExecutable("gio");
+    if (gio.isEmpty()) {
+        desk::showInformation("No network mount tool (gio) was found.", &frame_);
+        return false;
+    }
+    QStringList remote;
+    for (const desk::MountEntry& m : desk::systemMounts())
+        if (m.driveType == desk::DRIVE_REMOTE) remote << m.mountPoint;
+    if (remote.isEmpty()) {
+        desk::showInformation("No network disk is connected.", &frame_);
+        return false;
+    }
+    bool ok = false;
+    const QString which = QInputDialog::getItem(&frame_, "Disconnect Network Disk",
+                                                "Network disk:", remote, 0, false, &ok);
+    if (!ok) return false;
+    QProcess p;
+    p.start(gio, {"mount", "-u", which});
+    p.waitForFinished(60000);
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}

@@ -1,0 +1,48 @@
+#include "app/MainBlock.h"
+
+#include <QApplication>
+#include <QFont>
+
+#include "app/Dialogs.h"
+#include "app/Forms.h"
+#include "app/FrmMain.h"
+#include "desktop/Desktop.h"
+
+namespace app {
+
+void initApplication(QApplication& a) {
+    a.setApplicationName("OLMEK95");
+    a.setOrganizationName("Fenwood");
+    a.setApplicationDisplayName(kAppTitle);
+    QFont f("DejaVu Sans");
+    f.setPointSize(9);
+    a.setFont(f);
+    desk::InitDesktop();
+}
+
+TfrmMain* createMainWindows(const QStringList& arguments) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto* splash = new TfrmSplash;
+    splash->show();
+    splash->repaint();
+    QCoreApplication::processEvents();
+    auto* frame = new TfrmMain;
+    frame->Arguments = arguments;
+    frame->Splash = splash;
+    forms::createAll();
+    QApplication::restoreOverrideCursor();
+    frame->show();
+    return frame;
+}
+
+int runMainBlock(QApplication& a, const QStringList& arguments) {
+    TfrmMain* frame = createMainWindows(arguments);
+    a.setQuitOnLastWindowClosed(false);
+    QObject::connect(frame, &QObject::destroyed, &a, &QCoreApplication::quit);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    const int rc = a.exec();
+    forms::destroyAll();
+    return rc;
+}
+
+} // namespace app

@@ -1,0 +1,148 @@
+// Renders the program's windows headless into PNG files:
+// olmek-screenshots <output folder>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QMdiArea>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/ArcListWindow.h"
+#include "app/Dialogs.h"
+#include "app/Forms.h"
+#include "app/FrmChild.h"
+#include "app/FrmConfigure.h"
+#include "app/FrmMain.h"
+#include "app/FrmMask.h"
+#include "app/MainBlock.h"
+#include "shellctl/FolderEnumerator.h"
+#include "shellctl/NameSpaceEnumerator.h"
+
+namespace {
+
+QString outDir;
+int failures = 0;
+
+void save(QWidget* w, const QString& name) {
+    w->ensurePolished();
+    const QPixmap pix = w->grab();
+    const QString file = outDir + "/" + name + ".png";
+    if (pix.isNull() || !pix.save(file)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+        ++failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(file));
+}
+
+void writeFile(const QString& path, int size) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return;
+    QByteArray data(size, 'x');
+    for (int i = 0; i < size; ++i) data[i] = char('a' + i % 26);
+    f.write(data);
+}
+
+// A small folder tree with a few files and an archive to show.
+QString makeSampleFolder(const QString& root) {
+    const QString docs = root + "/Documents";
+    QDir().mkpath(docs + "/Letters");
+    QDir().mkpath(root + "/Downloads");
+    writeFile(docs + "/readme.txt", 1200);
+    writeFile(docs + "/notes.txt", 5400);
+    writeFile(docs + "/report.doc", 24000);
+    writeFile(docs + "/picture.bmp", 67000);
+    const QString zip = QStandardPaths::findExecutable("zip");
+    if (!zip.isEmpty())
+        QProcess::execute(zip, {"-q", "-j", docs + "/backup.zip", docs + "/readme.txt",
+                                docs + "/notes.txt", docs + "/report.doc"});
+    return docs;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: olmek-screenshots <output folder>\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings and registrations go to a scratch home, never the user's.
+    QTemporaryDir scratch;
+    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QString dir = scratch.path() + "/" + var;
+        QDir().mkpath(dir);
+        qputenv(var, dir.toLocal8Bit());
+    }
+    QApplication a(argc, argv);
+    app::initApplication(a);
+    outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(outDir);
+    const QString docs = makeSampleFolder(scratch.path() + "/HOME");
+
+    TfrmMain::RegisterFileTypesAtStart = false;
+    auto* splash = new TfrmSplash;
+    splash->setStatus("Reading " + docs);
+    save(splash, "splash");
+    delete splash;
+
+    TfrmMain frame;
+    frame.resize(900, 640);
+    frame.show();
+    frame.RebuildDriveMenu();
+    TfrmChild* one = frame.NewChild();
+    one->showFolder(docs);
+    TfrmChild* two = frame.NewChild();
+    two->showFolder(scratch.path() + "/HOME");
+    frame.TileHorizontally();
+    one->filSource->SelectItem(0);
+    QCoreApplication::processEvents();
+    save(&frame, "frame-two-folder-windows");
+
+    frame.mdiArea->setActiveSubWindow(one);
+    for (QMenu* m : {one->popFile, one->popDir}) {
+        m->popup(QPoint(0, 0));
+        QCoreApplication::processEvents();
+        save(m, m->objectName());
+        m->hide();
+    }
+    frame.DriveMenu->popup(QPoint(0, 0));
+    QCoreApplication::processEvents();
+    save(frame.DriveMenu, "drive-menu");
+    frame.DriveMenu->hide();
+
+    const auto shoot = [](QWidget* w, const QString& name) {
+        w->show();
+        QCoreApplication::processEvents();
+        save(w, name);
+        w->hide();
+    };
+    shoot(forms::frmMask(), "file-mask");
+    shoot(forms::frmConfigure(), "configure");
+    shoot(forms::frmAbout(), "about");
+    shoot(forms::frmPassword(), "password");
+    forms::frmProgress()->lblFile()->setText(docs + "/report.doc");
+    forms::frmProgress()->ProgressBar1()->setValue(40);
+    shoot(forms::frmProgress(), "progress");
+    forms::frmProgress2()->lblUpper()->setText("Extracting  report.doc   ");
+    forms::frmProgress2()->ProgressBar1()->setValue(60);
+    forms::frmProgress2()->lblLower()->setText(docs + "/backup.zip");
+    forms::frmProgress2()->ProgressBar2()->setValue(30);
+    shoot(forms::frmProgress2(), "progress2");
+
+    if (QFile::exists(docs + "/backup.zip")) {
+        TfrmArcList list;
+        list.listArchive(docs + "/backup.zip");
+        shoot(&list, "archive-list");
+    }
+    forms::destroyAll();
+    frame.hide();
+    return failures ? 1 : 0;
+}

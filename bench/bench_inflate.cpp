@@ -26,17 +26,20 @@ void appendFile(std::vector<std::uint8_t>& data, const fs::path& p) {
     std::vector<char> buf(1 << 16);
     while (data.size() < kCorpusLimit && f) {
         f.read(buf.data(), std::streamsize(buf.size()));
-        const std::size_t n = std::min<std::size_t>(std::size_t(f.gcount()), kCorpusLimit - data.size());
+        const std::size_t n =
+            std::min<std::size_t>(std::size_t(f.gcount()), kCorpusLimit - data.size());
         data.insert(data.end(), buf.begin(), buf.begin() + std::ptrdiff_t(n));
     }
 }
 
 // Regular files below the folders, in name order, until the corpus is full.
-std::vector<std::uint8_t> gather(const std::vector<std::string>& roots, bool (*want)(const fs::path&)) {
+std::vector<std::uint8_t> gather(const std::vector<std::string>& roots,
+                                 bool (*want)(const fs::path&)) {
     std::vector<fs::path> files;
     for (const auto& r : roots) {
         std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(r, fs::directory_options::skip_permission_denied, ec);
+        for (auto it = fs::recursive_directory_iterator(
+                 r, fs::directory_options::skip_permission_denied, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
             if (it->is_regular_file(ec) && !it->is_symlink(ec) && want(it->path()))
                 files.push_back(it->path());
@@ -54,7 +57,9 @@ bool isText(const fs::path& p) {
     const std::string n = p.filename().string();
     return n == "copyright" || p.parent_path().filename() == "common-licenses";
 }
-bool isAny(const fs::path&) { return true; }
+bool isAny(const fs::path&) {
+    return true;
+}
 
 struct Corpus {
     std::vector<std::uint8_t> plain, packed;
@@ -142,10 +147,18 @@ void zlibInflate(benchmark::State& state, bool text) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(c.plain.size()));
 }
 
-void BM_InflateText_Olmek(benchmark::State& s) { olmekInflate(s, true); }
-void BM_InflateText_Zlib(benchmark::State& s) { zlibInflate(s, true); }
-void BM_InflateBinary_Olmek(benchmark::State& s) { olmekInflate(s, false); }
-void BM_InflateBinary_Zlib(benchmark::State& s) { zlibInflate(s, false); }
+void BM_InflateText_Olmek(benchmark::State& s) {
+    olmekInflate(s, true);
+}
+void BM_InflateText_Zlib(benchmark::State& s) {
+    zlibInflate(s, true);
+}
+void BM_InflateBinary_Olmek(benchmark::State& s) {
+    olmekInflate(s, false);
+}
+void BM_InflateBinary_Zlib(benchmark::State& s) {
+    zlibInflate(s, false);
+}
 
 } // namespace
 

@@ -45,16 +45,18 @@ constexpr std::uint32_t kLit = 0x80;
 constexpr std::uint32_t kEndOfBlock = kExc;
 constexpr std::uint32_t kInvalid = kExc | (1u << 16);
 
-constexpr std::uint16_t kLenBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::uint16_t kLenBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                        15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                        67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLenExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                         2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                         33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                         1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint16_t kDistBase[30] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr std::uint8_t kLenOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::uint8_t kLenOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                        11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // What each symbol decodes to, before the code length is filled in.
 struct Templates {
@@ -77,8 +79,8 @@ const Templates kTemplates;
 
 // Builds a canonical Huffman look-up table.  Refuses over-subscribed sets and
 // incomplete ones, except the empty set and a single code of length 1.
-bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root,
-                const std::uint8_t* lens, unsigned n, const std::uint32_t* templ) {
+bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const std::uint8_t* lens,
+                unsigned n, const std::uint32_t* templ) {
     unsigned count[16] = {};
     for (unsigned s = 0; s < n; ++s) count[lens[s]]++;
     count[0] = 0;
@@ -143,7 +145,8 @@ bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root,
             const unsigned sl = len - root;
             if (sl > subWidth) return false;
             const std::uint32_t e = t | (sl << 8) | (sl + extra);
-            for (std::size_t k = code >> root; k < (std::size_t(1) << subWidth); k += std::size_t(1) << sl)
+            for (std::size_t k = code >> root; k < (std::size_t(1) << subWidth);
+                 k += std::size_t(1) << sl)
                 table[subStart + k] = e;
         }
         remaining[len]--;
@@ -218,7 +221,9 @@ int Inflater::Inflate() {
     return run();
 }
 
-int Inflater::InflateNext() { return run(); }
+int Inflater::InflateNext() {
+    return run();
+}
 
 namespace {
 

@@ -56,12 +56,18 @@ struct BitWriter {
 
 // Fixed-code symbols.
 void fixedLit(BitWriter& w, unsigned sym) {
-    if (sym < 144) w.code(0x30 + sym, 8);
-    else if (sym < 256) w.code(0x190 + sym - 144, 9);
-    else if (sym < 280) w.code(sym - 256, 7);
-    else w.code(0xC0 + sym - 280, 8);
+    if (sym < 144)
+        w.code(0x30 + sym, 8);
+    else if (sym < 256)
+        w.code(0x190 + sym - 144, 9);
+    else if (sym < 280)
+        w.code(sym - 256, 7);
+    else
+        w.code(0xC0 + sym - 280, 8);
 }
-void fixedDist(BitWriter& w, unsigned code) { w.code(code, 5); }
+void fixedDist(BitWriter& w, unsigned code) {
+    w.code(code, 5);
+}
 
 void storedBlock(BitWriter& w, bool last, const Bytes& data) {
     w.put(last, 1);
@@ -150,7 +156,7 @@ Result run(const Bytes& in, std::size_t step = SIZE_MAX) {
 Bytes sampleData(std::size_t size, unsigned seed = 1) {
     std::mt19937 rng(seed);
     static const char* words[] = {"archive ", "member ", "window ", "deflate ", "OLMEK ",
-                                  "\r\n",      "folder ", "CRC ",    "header ",  "1995 "};
+                                  "\r\n",     "folder ", "CRC ",    "header ",  "1995 "};
     Bytes d;
     while (d.size() < size) {
         switch (rng() % 4) {
@@ -195,12 +201,16 @@ Bytes readFile(const fs::path& p) {
 bool sh(const std::string& cmd) {
     return std::system(("{ " + cmd + "; } >/dev/null 2>&1").c_str()) == 0;
 }
-bool haveTool(const std::string& t) { return sh("command -v " + t); }
+bool haveTool(const std::string& t) {
+    return sh("command -v " + t);
+}
 
 std::uint32_t le32(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
 }
-std::uint16_t le16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | (b[at + 1] << 8)); }
+std::uint16_t le16(const Bytes& b, std::size_t at) {
+    return std::uint16_t(b[at] | (b[at + 1] << 8));
+}
 
 // Raw Deflate streams made by zlib through python3 (one process for all):
 // one stream per (level, strategy) pair.
@@ -213,13 +223,16 @@ bool zlibDeflate(const TempDir& t, const Bytes& data, const std::vector<std::pai
         list += "(" + std::to_string(level) + "," + std::to_string(strategy) + "),";
     const std::string py = "import zlib,sys\n"
                            "d=open(sys.argv[1],'rb').read()\n"
-                           "for i,(l,s) in enumerate([" + list + "]):\n"
+                           "for i,(l,s) in enumerate([" +
+                           list +
+                           "]):\n"
                            "  c=zlib.compressobj(l,zlib.DEFLATED,-15,9,s)\n"
                            "  open(sys.argv[1]+'.%d'%i,'wb').write(c.compress(d)+c.flush())\n";
     std::ofstream(t.path / "z.py") << py;
     if (!sh("python3 " + (t.path / "z.py").string() + " " + in.string())) return false;
     out.clear();
-    for (std::size_t i = 0; i < modes.size(); ++i) out.push_back(readFile(in.string() + "." + std::to_string(i)));
+    for (std::size_t i = 0; i < modes.size(); ++i)
+        out.push_back(readFile(in.string() + "." + std::to_string(i)));
     return true;
 }
 
@@ -400,9 +413,8 @@ TEST(InflateDynamic, SingleDistanceCodeOfLengthOneIsAccepted) {
 TEST(InflateDynamic, RepeatCodesFillTheLengths) {
     // 'a'..'d' of length 3 (the last three by repeating the previous length),
     // zero runs of both kinds up to 256, then 256 = 2, 257 = 3, 258 = 3.
-    const std::vector<LenSym> seq = {{18, 97 - 11}, {3},         {16, 0}, {18, 138 - 11},
-                                     {17, 10 - 3},  {17, 7 - 3}, {2},     {3},
-                                     {3},           {1}};
+    const std::vector<LenSym> seq = {
+        {18, 97 - 11}, {3}, {16, 0}, {18, 138 - 11}, {17, 10 - 3}, {17, 7 - 3}, {2}, {3}, {3}, {1}};
     std::vector<unsigned> lens(259, 0);
     for (unsigned c = 'a'; c <= 'd'; ++c) lens[c] = 3;
     lens[256] = 2;
@@ -550,7 +562,9 @@ TEST(InflateWindow, InputErrorIsReadErrorAndExceptionsPassThrough) {
     inf.Output = [](const std::uint8_t*, std::size_t) { return true; };
     inf.Input = [](std::uint8_t*, std::size_t) -> std::ptrdiff_t { return -1; };
     EXPECT_EQ(inf.Inflate(), err::ReadError);
-    inf.Input = [](std::uint8_t*, std::size_t) -> std::ptrdiff_t { throw std::runtime_error("io"); };
+    inf.Input = [](std::uint8_t*, std::size_t) -> std::ptrdiff_t {
+        throw std::runtime_error("io");
+    };
     EXPECT_THROW(inf.Inflate(), std::runtime_error);
     // the object stays usable after an exception
     inf.Input = [](std::uint8_t* b, std::size_t) -> std::ptrdiff_t {
@@ -698,8 +712,8 @@ TEST(InflateChained, MszipBlocksShareTheWindow) {
         }
         EXPECT_EQ(out, data);
         // every block's output is delivered before the call returns
-        EXPECT_EQ(perBlock, (std::vector<std::size_t>{32768, 65536, 98304, 131072, 163840,
-                                                      data.size()}));
+        EXPECT_EQ(perBlock,
+                  (std::vector<std::size_t>{32768, 65536, 98304, 131072, 163840, data.size()}));
     }
 
     // Without the shared window the second block reaches back too far.
@@ -725,8 +739,12 @@ TEST(InflatePeers, GzipMembersAtEveryLevel) {
         ASSERT_EQ(gz[1], 0x8B);
         std::size_t at = 10;
         if (gz[3] & 0x04) at += 2 + le16(gz, at);
-        if (gz[3] & 0x08) at = std::size_t(std::find(gz.begin() + std::ptrdiff_t(at), gz.end(), 0) - gz.begin()) + 1;
-        if (gz[3] & 0x10) at = std::size_t(std::find(gz.begin() + std::ptrdiff_t(at), gz.end(), 0) - gz.begin()) + 1;
+        if (gz[3] & 0x08)
+            at = std::size_t(std::find(gz.begin() + std::ptrdiff_t(at), gz.end(), 0) - gz.begin()) +
+                 1;
+        if (gz[3] & 0x10)
+            at = std::size_t(std::find(gz.begin() + std::ptrdiff_t(at), gz.end(), 0) - gz.begin()) +
+                 1;
         if (gz[3] & 0x02) at += 2;
         const Result r = run(Bytes(gz.begin() + std::ptrdiff_t(at), gz.end()));
         ASSERT_EQ(r.rc, 0) << level;
@@ -750,7 +768,8 @@ TEST(InflatePeers, ZipDeflatedMember) {
     const std::uint32_t crc = le32(z, 14), packedSize = le32(z, 18);
     const std::size_t at = 30 + le16(z, 26) + le16(z, 28);
     ASSERT_LE(at + packedSize, z.size());
-    const Result r = run(Bytes(z.begin() + std::ptrdiff_t(at), z.begin() + std::ptrdiff_t(at + packedSize)));
+    const Result r =
+        run(Bytes(z.begin() + std::ptrdiff_t(at), z.begin() + std::ptrdiff_t(at + packedSize)));
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, data);
     EXPECT_EQ(crc32Of(r.out.data(), r.out.size()), crc);
@@ -791,7 +810,8 @@ TEST(InflatePeers, GcabMszipFolder) {
         ASSERT_LE(at + 8 + n, cab.size());
         ASSERT_EQ(cab[at + 8], 'C');
         ASSERT_EQ(cab[at + 9], 'K');
-        block.assign(cab.begin() + std::ptrdiff_t(at + 10), cab.begin() + std::ptrdiff_t(at + 8 + n));
+        block.assign(cab.begin() + std::ptrdiff_t(at + 10),
+                     cab.begin() + std::ptrdiff_t(at + 8 + n));
         pos = 0;
         const std::size_t before = out.size();
         ASSERT_EQ(inf.InflateNext(), 0) << "block " << i;
@@ -836,7 +856,8 @@ TEST(InflateHostile, RandomAndMutatedStreamsNeverMisbehave) {
             for (auto& b : s) b = std::uint8_t(rng());
         } else {
             s = base;
-            for (unsigned k = rng() % 4 + 1; k-- > 0;) s[rng() % s.size()] ^= std::uint8_t(1u << (rng() % 8));
+            for (unsigned k = rng() % 4 + 1; k-- > 0;)
+                s[rng() % s.size()] ^= std::uint8_t(1u << (rng() % 8));
         }
         Bytes out;
         const int rc = inflateBuffer(s, out, 1u << 20);

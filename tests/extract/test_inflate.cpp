@@ -725,6 +725,21 @@ TEST(InflateChained, MszipBlocksShareTheWindow) {
 
 // ---- peer tools ----------------------------------------------------------
 
+// Offset of the Deflate data in a GZIP member, or 0 when the header is bad.
+std::size_t gzipDataStart(const Bytes& gz) {
+    if (gz.size() < 18 || gz[0] != 0x1F || gz[1] != 0x8B || gz[2] != 8) return 0;
+    std::size_t at = 10;
+    auto skipString = [&] {
+        while (at < gz.size() && gz[at]) ++at;
+        ++at;
+    };
+    if (gz[3] & 0x04) at += 2 + le16(gz, at);
+    if (gz[3] & 0x08) skipString();
+    if (gz[3] & 0x10) skipString();
+    if (gz[3] & 0x02) at += 2;
+    return at + 8 <= gz.size() ? at : 0;
+}
+
 TEST(InflatePeers, GzipMembersAtEveryLevel) {
     if (!haveTool("gzip")) GTEST_SKIP() << "gzip is not installed";
     TempDir t;
@@ -737,15 +752,8 @@ TEST(InflatePeers, GzipMembersAtEveryLevel) {
         ASSERT_GE(gz.size(), 18u);
         ASSERT_EQ(gz[0], 0x1F);
         ASSERT_EQ(gz[1], 0x8B);
-        std::size_t at = 10;
-        if (gz[3] & 0x04) at += 2 + le16(gz, at);
-        if (gz[3] & 0x08)
-            at = std::size_t(std::find(gz.begin() + std::ptrdiff_t(at), gz.end(), 0) - gz.begin()) +
-                 1;
-        if (gz[3] & 0x10)
-            at = std::size_t(std::find(gz.begin() + std::ptrdiff_t(at), gz.end(), 0) - gz.begin()) +
-                 1;
-        if (gz[3] & 0x02) at += 2;
+        const std::size_t at = gzipDataStart(gz);
+        ASSERT_NE(at, 0u);
         const Result r = run(Bytes(gz.begin() + std::ptrdiff_t(at), gz.end()));
         ASSERT_EQ(r.rc, 0) << level;
         EXPECT_EQ(r.out, data);
@@ -753,6 +761,35 @@ TEST(InflatePeers, GzipMembersAtEveryLevel) {
         EXPECT_EQ(le32(gz, gz.size() - 8), crc32Of(r.out.data(), r.out.size()));
         EXPECT_EQ(le32(gz, gz.size() - 4), std::uint32_t(data.size()));
     }
+}
+
+// The compressed documentation shipped with the system: streams made by many
+// compressor versions and settings, checked against their own trailers.
+TEST(InflatePeers, SystemGzipFilesMatchTheirTrailers) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const char* root : {"/usr/share/doc", "/usr/share/man/man1"}) {
+        for (auto it = fs::recursive_directory_iterator(root, ec);
+             !ec && it != fs::recursive_directory_iterator() && files.size() < 400;
+             it.increment(ec))
+            if (it->path().extension() == ".gz" && it->is_regular_file(ec))
+                files.push_back(it->path());
+    }
+    if (files.empty()) GTEST_SKIP() << "no .gz files below /usr/share";
+    std::size_t checked = 0;
+    for (const auto& p : files) {
+        const Bytes gz = readFile(p);
+        const std::size_t at = gzipDataStart(gz);
+        if (!at) continue;
+        const Result r = run(Bytes(gz.begin() + std::ptrdiff_t(at), gz.end()));
+        ASSERT_EQ(r.rc, 0) << p;
+        // a single member: the trailer follows the stream
+        if (r.unused != 8) continue;
+        EXPECT_EQ(le32(gz, gz.size() - 8), crc32Of(r.out.data(), r.out.size())) << p;
+        EXPECT_EQ(le32(gz, gz.size() - 4), std::uint32_t(r.out.size())) << p;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0u);
 }
 
 TEST(InflatePeers, ZipDeflatedMember) {

@@ -157,7 +157,8 @@ bool TArcLister::Activate() {
 void TArcLister::walk(DirectoryReader& reader) {
     volumeSwitches_ = 0;
     ReadPos = CurrentPos - 1;
-    while (ReadPos + HeaderSize < EndLimit) {
+    // A header that ends exactly at the limit still fits.
+    while (ReadPos + HeaderSize <= EndLimit && ReadPos < EndLimit) {
         const std::int64_t start = ReadPos;
         CurrentPos = ReadPos + 1;
         const auto n = static_cast<std::size_t>(std::max<std::int64_t>(HeaderSize, 0));

@@ -17,7 +17,7 @@
 // THE WALK (TArcLister::Activate)
 //   - clears the record and totals, sets CurrentPos := ArchiveStart and
 //     EndLimit := ArchiveSize, then calls prepare();
-//   - ReadPos := CurrentPos - 1; while ReadPos + HeaderSize < EndLimit: the
+//   - ReadPos := CurrentPos - 1; while ReadPos + HeaderSize <= EndLimit: the
 //     frame reads HeaderSize bytes at ReadPos into lister.Header(),
 //     CurrentPos := ReadPos + 1, ReadPos += HeaderSize, clears the member
 //     record and calls headerStep();

@@ -11,7 +11,7 @@ constexpr std::int64_t kMarker4 = 7, kMarker5 = 8;
 constexpr std::int64_t kMainHeader = 13;
 constexpr std::int64_t kFileHeader = 32;
 
-constexpr std::uint8_t kTypeFile = 0x74, kTypeEnd = 0x7B;
+constexpr std::uint8_t kTypeMain = 0x73, kTypeFile = 0x74, kTypeEnd = 0x7B;
 constexpr std::uint16_t kLongBlock = 0x8000, kSkipIfUnknown = 0x4000;
 constexpr std::uint16_t kMainHeadersEncrypted = 0x0080;
 constexpr std::uint16_t kFileEncrypted = 0x0004, kFileComment = 0x0008, kFileLarge = 0x0100;
@@ -157,10 +157,15 @@ public:
 
         std::uint8_t main[kMainHeader];
         if (!L.ReadBytes(base + kMarker4, main, sizeof main)) L.Fail(err::ReadError);
+        L.HeaderSize = kFileHeader;
+        // Without a main header the blocks follow the marker directly.
+        if (main[2] != kTypeMain) {
+            L.CurrentPos = base + kMarker4 + 1;
+            return;
+        }
         if (le16(main + 3) & kMainHeadersEncrypted) L.Fail(err::PasswordProtected);
         const std::uint16_t mainSize = le16(main + 5);
         if (mainSize > kMainHeader) L.ArchiveComment = "Archive Comment encrypted...";
-        L.HeaderSize = kFileHeader;
         L.CurrentPos = base + kMarker4 + std::max<std::int64_t>(mainSize, kMainHeader) + 1;
     }
 

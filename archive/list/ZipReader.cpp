@@ -110,7 +110,8 @@ public:
 
         const std::uint32_t external = le32(h + 38);
         const bool folder = (external & 0x10) != 0 || (!L.FileName.empty() && L.FileName.back() == '/');
-        const bool shown = (folder && L.ShowBlankDirs) || L.Shown(L.FileName);
+        // Folder entries appear only on request, whatever their name looks like.
+        const bool shown = folder ? L.ShowBlankDirs : L.Shown(L.FileName);
         L.ReadPos = pos + kCentralSize + static_cast<std::int64_t>(n + m + k);
         if (!shown) return;
 

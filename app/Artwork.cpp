@@ -151,17 +151,13 @@ QPixmap logoPixmap(int size) {
     // Three stacked archive boxes with a band, the program's emblem.
     const QColor colours[] = {QColor(200, 60, 40), QColor(40, 120, 200), QColor(60, 160, 70)};
     for (int i = 0; i < 3; ++i) {
-        const QRectF box(18 + i * 4, 58 - i * 22, 64 - i * 8, 24);
+        const QRectF box(14 + i * 5, 70 - i * 27, 72 - i * 10, 28);
         p.setPen(QPen(QColor(30, 30, 30), 1.5));
         p.setBrush(colours[i]);
         p.drawRoundedRect(box, 3, 3);
         p.setBrush(QColor(240, 200, 80));
         p.drawRect(QRectF(box.center().x() - 5, box.top(), 10, box.height()));
     }
-    p.setPen(QColor(30, 30, 30));
-    QFont f("DejaVu Sans", 11, QFont::Bold);
-    p.setFont(f);
-    p.drawText(QRectF(0, 84, 100, 16), Qt::AlignCenter, "OLMEK 95");
     return QPixmap::fromImage(img);
 }
 

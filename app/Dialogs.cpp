@@ -28,6 +28,12 @@ void fixedDialog(QDialog* d) {
 
 } // namespace
 
+void condense(QWidget* w) {
+    QFont f = w->font();
+    f.setStretch(QFont::Condensed);
+    w->setFont(f);
+}
+
 TfrmSplash::TfrmSplash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), ui(new Ui::TfrmSplash) {
     ui->setupUi(this);
@@ -38,6 +44,7 @@ TfrmSplash::TfrmSplash(QWidget* parent)
     title.setBold(true);
     ui->lblTitle->setFont(title);
     ui->lblTitle->setText(QApplication::applicationDisplayName());
+    for (QLabel* l : {ui->lblLine1, ui->lblLine2, ui->lblLine3}) condense(l);
     centre(this);
 }
 

@@ -17,6 +17,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 
+// Narrows a widget's font so that a caption fits a fixed layout.
+void condense(QWidget* w);
+
 class TfrmSplash : public QWidget {
     Q_OBJECT
 public:

@@ -255,8 +255,12 @@ void TfrmMain::buildToolBars() {
         {"cmdRun", "Run", app::ToolImage::Run, "RunFile1"},
         {"cmdView", "View", app::ToolImage::View, "ViewFile1"},
     };
+    // Captions must fit the buttons' 66 pixels.
+    QFont narrow = font();
+    narrow.setStretch(QFont::SemiCondensed);
     for (const auto& b : buttons) {
         auto* t = new QToolButton(ToolBar3);
+        t->setFont(narrow);
         t->setObjectName(b.name);
         t->setText(b.caption);
         t->setIcon(app::toolIcon(b.image));

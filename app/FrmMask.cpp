@@ -1,11 +1,14 @@
 #include "app/FrmMask.h"
 
+#include "app/Dialogs.h"
 #include "app/Settings.h"
 #include "ui_FrmMask.h"
 
 TfrmMask::TfrmMask(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmMask) {
     ui->setupUi(this);
     setFixedSize(size());
+    condense(ui->lblExplain);
+    condense(ui->lblMask);
     IniOut1 = new TIniOut(this);
     ui->txtSourcePathMask->setText(IniOut1->ReadValue(
         QString::fromLatin1(app::kProgramKey) + "Main", "SPathMask", "*.*"));

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
+
+#include "app/Artwork.h"
 
 #include "app/Dialogs.h"
 #include "app/Forms.h"
@@ -15,8 +18,11 @@ void initApplication(QApplication& a) {
     a.setOrganizationName("Fenwood");
     a.setApplicationDisplayName(kAppTitle);
     QFont f("DejaVu Sans");
-    f.setPointSize(9);
+    f.setPointSize(8);
     a.setFont(f);
+    QIcon icon;
+    for (int size : {16, 32, 48}) icon.addPixmap(logoPixmap(size));
+    a.setWindowIcon(icon);
     desk::InitDesktop();
 }
 

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 
@@ -22,6 +23,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
 #include "app/MainBlock.h"
+#include "app/Settings.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 
@@ -29,6 +31,13 @@ namespace {
 
 QString outDir;
 int failures = 0;
+
+// Lets events run until cond holds (at most two seconds).
+#define QTRY_LOOP(cond)                                                                            \
+    for (int spin = 0; spin < 200 && !(cond); ++spin) {                                            \
+        QCoreApplication::processEvents();                                                         \
+        QThread::msleep(10);                                                                       \
+    }
 
 void save(QWidget* w, const QString& name) {
     w->ensurePolished();
@@ -93,16 +102,26 @@ int main(int argc, char** argv) {
     save(splash, "splash");
     delete splash;
 
+    // Two window records, restored by the frame's first show as at a start.
+    const QStringList paths = {docs, scratch.path() + "/HOME"};
+    for (int i = 0; i < 2; ++i) {
+        const QString key = QString("\\Software\\Fenwood\\OLMEK95\\%1").arg(i);
+        app::writeValue(key, "Path", paths[i]);
+        app::writeValue(key, "Top", QString::number(i * 285));
+        app::writeValue(key, "Left", QString::number(i * 40));
+        app::writeValue(key, "Width", "820");
+        app::writeValue(key, "Height", "280");
+        app::writeValue(key, "Panel", "189");
+    }
     TfrmMain frame;
-    frame.resize(900, 640);
+    frame.resize(900, 680);
     frame.show();
-    frame.RebuildDriveMenu();
-    TfrmChild* one = frame.NewChild();
-    one->showFolder(docs);
-    TfrmChild* two = frame.NewChild();
-    two->showFolder(scratch.path() + "/HOME");
-    frame.TileHorizontally();
-    one->filSource->SelectItem(0);
+    QCoreApplication::processEvents();
+    QTRY_LOOP(frame.children().size() == 2);
+    TfrmChild* one = frame.children().value(0);
+    if (!one) return 1;
+    one->filSource->SelectItem(one->filSource->IndexOfName("report.doc"));
+    frame.mdiArea->setActiveSubWindow(one);
     QCoreApplication::processEvents();
     save(&frame, "frame-two-folder-windows");
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
 #include <QStackedLayout>
@@ -27,7 +28,7 @@ QString normalisedFolder(const QString& path) {
 TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
     model_ = new FolderModel(this);
     model_->setColumns(columns_);
-    model_->setEditable(AllowRename);
+    model_->setEditableFlag(&AllowRename);
 
     report_ = new QTreeView(this);
     report_->setRootIsDecorated(false);
@@ -56,6 +57,7 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
         v->setDragEnabled(AllowOLEDrag);
         v->setDragDropMode(QAbstractItemView::DragOnly);
         connect(v, &QAbstractItemView::doubleClicked, this, &TFolderEnumerator::onActivated);
+        v->installEventFilter(this);
         connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& pos) {
             onContextMenu(v->viewport()->mapToGlobal(pos));
         });
@@ -90,11 +92,31 @@ QAbstractItemView* TFolderEnumerator::view() const {
                                   : static_cast<QAbstractItemView*>(list_);
 }
 
+bool TFolderEnumerator::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == report_ || watched == list_)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* v = static_cast<QAbstractItemView*>(watched);
+        // While a name is edited the keys go to the editor, not to the view.
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && v->currentIndex().isValid()) {
+            onActivated(v->currentIndex());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFolderEnumerator::applySwitches() {
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(report_),
+                                 static_cast<QAbstractItemView*>(list_)})
+        v->setDragEnabled(AllowOLEDrag);
+}
+
 bool TFolderEnumerator::followTree(const QString& path) {
     const QString p = normalisedFolder(path);
     if (!QFileInfo(p).isDir()) return false;
     FolderModel::Options o{fileMask_, showFolders_, showHidden_};
     if (!model_->load(p, o)) return false;
+    applySwitches();
     folder_ = p;
     restartWatch();
     emit folderChanged(folder_);

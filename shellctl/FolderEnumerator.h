@@ -107,8 +107,12 @@ signals:
     void folderChanged(const QString& folder);
     void refreshed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     friend class TNameSpaceEnumerator;
+    void applySwitches();
     void setLinkedTree(TNameSpaceEnumerator* tree) { tree_ = tree; }
     // Called by the linked tree: shows path (or, for a virtual node, the
     // given entries) without selecting anything in the tree.

@@ -170,7 +170,7 @@ QString FolderModel::attributeText(int attributes) {
 }
 
 QIcon FolderModel::iconFor(const FolderItem& item) const {
-    const QString key = item.isDir ? QStringLiteral("/") : desk::typeNameForName(item.name);
+    const QString key = item.isDir ? QStringLiteral("/") : item.type;
     auto it = iconCache_.find(key);
     if (it != iconCache_.end()) return it.value();
     QIcon icon = item.isDir ? QFileIconProvider().icon(QFileIconProvider::Folder)
@@ -229,7 +229,7 @@ Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (!index.isValid()) return f;
     f |= Qt::ItemIsDragEnabled;
-    if (editable_ && index.column() == cnName && !items_[index.row()].path.isEmpty())
+    if (editable_ && *editable_ && index.column() == cnName && !items_[index.row()].path.isEmpty())
         f |= Qt::ItemIsEditable;
     return f;
 }

@@ -41,7 +41,8 @@ public:
     void loadEntries(const QVector<FolderItem>& entries);
     void sortBy(TColumnName column, TColumnSortOrder order);
     void setColumns(const TFolderColumn& columns);
-    void setEditable(bool on) { editable_ = on; }
+    // The owner's rename switch, read whenever a view asks.
+    void setEditableFlag(const bool* flag) { editable_ = flag; }
 
     const FolderItem& item(int row) const { return items_[row]; }
     int count() const { return static_cast<int>(items_.size()); }
@@ -69,6 +70,6 @@ private:
     TFolderColumn columns_;
     TColumnName sortColumn_ = cnName;
     TColumnSortOrder sortOrder_ = soAscending;
-    bool editable_ = false;
+    const bool* editable_ = nullptr;
     mutable QHash<QString, QIcon> iconCache_;
 };

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QSet>
 
 #include "desktop/MessageBox.h"
@@ -39,6 +41,8 @@ TNameSpaceEnumerator::TNameSpaceEnumerator(QWidget* parent) : QTreeWidget(parent
     setContextMenuPolicy(Qt::CustomContextMenu);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* cur) { onCurrentChanged(cur); });
     connect(this, &QTreeWidget::itemExpanded, this, &TNameSpaceEnumerator::onExpanded);
@@ -50,6 +54,11 @@ TNameSpaceEnumerator::TNameSpaceEnumerator(QWidget* parent) : QTreeWidget(parent
         const QString from = itemPath(item);
         if (from.isEmpty() || item->text(0) == QFileInfo(from).fileName()) return;
         const QString name = item->text(0).trimmed();
+        if (!AllowRename) {
+            const QSignalBlocker block(this);
+            item->setText(0, QFileInfo(from).fileName());
+            return;
+        }
         const QString to = QFileInfo(from).absolutePath() + '/' + name;
         const QSignalBlocker block(this);
         if (name.isEmpty() || name.contains('/') || name == "." || name == ".." ||
@@ -439,6 +448,21 @@ void TNameSpaceEnumerator::onChanged(const QString& folder) {
         for (int i = 0; i < n->childCount(); ++i) visit(n->child(i));
     };
     for (int i = 0; i < topLevelItemCount(); ++i) visit(topLevelItem(i));
+}
+
+QMimeData* TNameSpaceEnumerator::mimeData(const QList<QTreeWidgetItem*>& items) const {
+    QList<QUrl> urls;
+    for (const QTreeWidgetItem* i : items)
+        if (!itemPath(i).isEmpty()) urls << QUrl::fromLocalFile(itemPath(i));
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+QStringList TNameSpaceEnumerator::mimeTypes() const { return {"text/uri-list"}; }
+
+void TNameSpaceEnumerator::startDrag(Qt::DropActions actions) {
+    if (AllowOLEDrag) QTreeWidget::startDrag(actions);
 }
 
 void TNameSpaceEnumerator::onContextMenu(const QPoint& pos) {

@@ -67,6 +67,11 @@ signals:
     // After the selected folder changed (and the linked list followed).
     void selectedPathChanged(const QString& path);
 
+protected:
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+    QStringList mimeTypes() const override;
+    void startDrag(Qt::DropActions actions) override;
+
 private:
     void rebuild();
     void populate(QTreeWidgetItem* item, bool force);

@@ -1,6 +1,8 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -327,6 +329,31 @@ private slots:
         QVERIFY(m->setData(m->index(fe.IndexOfName("old.txt"), 0), "new.txt"));
         QVERIFY(QFile::exists(d.path() + "/new.txt"));
         QCOMPARE(fe.ItemPath(fe.IndexOfName("new.txt")), d.path() + "/new.txt");
+    }
+
+    void switchesKeysAndDragData() {
+        TFolderEnumerator fe;
+        fe.SetAutoRefresh(false);
+        fe.SetViewStyle(vsReport);
+        QVERIFY(fe.SetFolder(dir_.path()));
+        QAbstractItemModel* m = fe.view()->model();
+        const int i = fe.IndexOfName("alpha.txt");
+        QVERIFY(m->flags(m->index(i, 0)) & Qt::ItemIsEditable);
+        QVERIFY(!(m->flags(m->index(i, cnSize)) & Qt::ItemIsEditable));
+        fe.AllowRename = false;
+        QVERIFY(!(m->flags(m->index(i, 0)) & Qt::ItemIsEditable));
+
+        int asked = 0;
+        fe.OnDoubleClick = [&](TFolderEnumerator*, bool& bExecute) {
+            ++asked;
+            bExecute = false;
+        };
+        fe.SelectItem(i);
+        QTest::keyClick(fe.view(), Qt::Key_Return);
+        QCOMPARE(asked, 1);
+
+        std::unique_ptr<QMimeData> data(m->mimeData({m->index(i, 0)}));
+        QCOMPARE(data->urls(), QList<QUrl>({QUrl::fromLocalFile(path("alpha.txt"))}));
     }
 
     void checkList() {

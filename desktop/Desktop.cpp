@@ -4,6 +4,7 @@
 
 #include "archive/core/Hooks.h"
 #include "desktop/FileInfo.h"
+#include "desktop/MessageBox.h"
 
 namespace desk {
 
@@ -14,6 +15,9 @@ void InitDesktop() {
         [](const std::string& name) {
             return typeNameForName(QString::fromStdString(name)).toStdString();
         });
+    SetDesignMessageBoxHook([](const std::string& text) {
+        MessageDlg(QString::fromStdString(text), mtWarning, mbOK);
+    });
 }
 
 } // namespace desk

@@ -76,6 +76,8 @@ bool FolderModel::load(const QString& folder, const Options& options) {
     QVector<FolderItem> items;
     items.reserve(infos.size());
     int order = 0;
+    // Names with the same extension have the same type: ask the database once.
+    QHash<QString, QString> typeByExtension;
     for (const QFileInfo& fi : infos) {
         FolderItem it;
         it.name = fi.fileName();
@@ -87,7 +89,18 @@ bool FolderModel::load(const QString& folder, const Options& options) {
         it.modified = fi.lastModified();
         it.attributes = (it.isDir ? 0x10 : 0x20) | (it.name.startsWith('.') ? 0x02 : 0) |
                         (fi.permission(QFile::WriteOwner) ? 0 : 0x01);
-        it.type = it.isDir ? desk::typeNameForName(it.name + '/') : desk::typeNameForName(it.name);
+        const int dot = it.name.lastIndexOf('.');
+        if (it.isDir) {
+            it.type = desk::typeNameForName(it.name + '/');
+        } else if (dot > 0) {
+            const QString ext = it.name.mid(dot).toLower();
+            auto known = typeByExtension.constFind(ext);
+            if (known == typeByExtension.constEnd())
+                known = typeByExtension.insert(ext, desk::typeNameForName(it.name));
+            it.type = known.value();
+        } else {
+            it.type = desk::typeNameForName(it.name);
+        }
         it.order = order++;
         items.append(std::move(it));
     }

@@ -182,6 +182,11 @@ private slots:
         QTimer::singleShot(0, [&] { ran = true; });
         for (int i = 0; i < 50 && !ran; ++i) ProcessMessages();
         QVERIFY(ran);
+        ScriptedMessageService script;
+        setMessageService(&script);
+        ShowDesignMessageBox("Invalid archive");
+        QCOMPARE(script.texts(), QStringList({"Invalid archive"}));
+        QCOMPARE(script.records[0].type, mtWarning);
     }
 };
 

@@ -55,6 +55,8 @@ private slots:
             s.writeString("0", "Path", "/home/user/My Files");
             s.writeString("View", "FileMask", "");
             s.writeString("View", "Unicode", QString::fromUtf8("Grüße ☃"));
+            s.writeString("View", "Comma", "a,b, c");
+            s.writeString("View", "At", "@Variant(x)");
         }
         Settings s;
         QCOMPARE(s.readString("CompressDialog", "Path"), tricky);
@@ -63,6 +65,8 @@ private slots:
         QCOMPARE(s.readString("View", "FileMask", "*.*"), QString());
         QCOMPARE(s.readString("View", "Unicode"), QString::fromUtf8("Grüße ☃"));
         QCOMPARE(s.readString("View", "Missing", "*.*"), QString("*.*"));
+        QCOMPARE(s.readString("View", "Comma"), QString("a,b, c"));
+        QCOMPARE(s.readString("View", "At"), QString("@Variant(x)"));
     }
 
     void valuesAreStringsAndBooleansOneZero() {

@@ -62,15 +62,27 @@ public:
     }
 
     void headerStep() override {
-        const std::int64_t pos = L.CurrentPos - 1;
         if (remaining_ == 0) {
-            if (flags_ & kNextCabinet)
-                nextCabinet();
-            else
-                L.EndWalk();
+            endOfCabinet();
             return;
         }
+        listEntry();
+        // The set goes on at once: the last entry of a small cabinet can
+        // leave less than an entry's worth of bytes behind it.
+        if (remaining_ == 0) endOfCabinet();
+    }
+
+private:
+    void endOfCabinet() {
+        if (flags_ & kNextCabinet)
+            nextCabinet();
+        else
+            L.EndWalk();
+    }
+
+    void listEntry() {
         const std::uint8_t* h = L.Header().data();
+        const std::int64_t pos = L.CurrentPos - 1;
         std::int64_t after = 0;
         std::string raw = L.ReadZString(pos + 16, kMaxCabName + 1, after);
         --remaining_;
@@ -95,7 +107,6 @@ public:
         L.ReportMember(pos);
     }
 
-private:
     // Reads the header parts, the first folder entry and the first data
     // block header of the cabinet at base; reports and returns false when
     // the cabinet cannot be walked.

@@ -202,7 +202,6 @@ struct Inflater::State {
     unsigned bitcnt = 0;
     unsigned overrun = 0; // zero bytes supplied past the end of the input
     bool eof = false;
-    int error = 0;
 };
 
 Inflater::Inflater() : s_(std::make_unique<State>()) {

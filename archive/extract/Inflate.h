@@ -14,7 +14,8 @@
 //  * Output: the decoder hands out contiguous chunks of decoded bytes
 //    ("window flushes").  A stream is written in whole 32768-byte chunks,
 //    except the last one of each Inflate()/InflateNext() call, which is
-//    shorter (and omitted when empty).  The sink writes the bytes and updates
+//    shorter (and omitted when empty); in a chain of InflateNext() calls the
+//    first chunk of a call may be shorter as well.  No chunk is ever longer.  The sink writes the bytes and updates
 //    the member's CRC-32; returning false means a short write, which stops
 //    decoding with err::WriteError.  Exceptions thrown by the sink pass
 //    through as well.

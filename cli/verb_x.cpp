@@ -34,7 +34,7 @@ struct Options {
     std::string dir;
     bool junkPaths = false;
     std::vector<std::string> passwords;
-    int overwrite = 0;  // 1 = always, -1 = never, 0 = ask when possible
+    int overwrite = 0; // 1 = always, -1 = never, 0 = ask when possible
     std::string archive;
     std::string mask = "*.*";
 };
@@ -59,8 +59,10 @@ std::string askLine(const std::string& prompt, bool echo) {
 }
 
 int usage(bool test) {
-    std::fprintf(stderr, test ? "usage: olmek-cli t [-p PASSWORD]... ARCHIVE [MASK]\n"
-                              : "usage: olmek-cli x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] ARCHIVE [MASK]\n");
+    std::fprintf(
+        stderr,
+        test ? "usage: olmek-cli t [-p PASSWORD]... ARCHIVE [MASK]\n"
+             : "usage: olmek-cli x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] ARCHIVE [MASK]\n");
     return 2;
 }
 
@@ -70,16 +72,23 @@ int run(const std::vector<std::string>& args, bool test) {
     std::vector<std::string> rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-d" && !test && i + 1 < args.size()) o.dir = args[++i];
-        else if (a == "-p" && i + 1 < args.size()) o.passwords.push_back(args[++i]);
-        else if (a == "-j" && !test) o.junkPaths = true;
-        else if (a == "-y" && !test) o.overwrite = 1;
-        else if (a == "-n" && !test) o.overwrite = -1;
+        if (a == "-d" && !test && i + 1 < args.size())
+            o.dir = args[++i];
+        else if (a == "-p" && i + 1 < args.size())
+            o.passwords.push_back(args[++i]);
+        else if (a == "-j" && !test)
+            o.junkPaths = true;
+        else if (a == "-y" && !test)
+            o.overwrite = 1;
+        else if (a == "-n" && !test)
+            o.overwrite = -1;
         else if (a == "--") {
             rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
-        } else if (a.size() > 1 && a[0] == '-') return usage(test);
-        else rest.push_back(a);
+        } else if (a.size() > 1 && a[0] == '-')
+            return usage(test);
+        else
+            rest.push_back(a);
     }
     if (rest.empty() || rest.size() > 2) return usage(test);
     o.archive = rest[0];
@@ -90,19 +99,21 @@ int run(const std::vector<std::string>& args, bool test) {
     std::string dir = o.dir.empty() ? cwd : o.dir;
     if (dir[0] != '/') dir = plat::includeTrailingDelimiter(cwd) + dir;
     if (!test && !plat::directoryExists(dir) && !plat::forceDirectories(dir)) {
-        std::fprintf(stderr, "error %d: %s (%s)\n", err::CreateDirError, ErrorMessage(err::CreateDirError).c_str(),
-                     dir.c_str());
+        std::fprintf(stderr, "error %d: %s (%s)\n", err::CreateDirError,
+                     ErrorMessage(err::CreateDirError).c_str(), dir.c_str());
         return 1;
     }
 
     std::string archive = o.archive;
-    if (!archive.empty() && archive[0] != '/') archive = plat::includeTrailingDelimiter(cwd) + archive;
+    if (!archive.empty() && archive[0] != '/')
+        archive = plat::includeTrailingDelimiter(cwd) + archive;
     TZipCommon probe;
     probe.SetArchiveFile(archive);
     auto row = extractorTable().find(probe.ArcType());
     if (row == extractorTable().end()) {
         int code = probe.ArcType() == atFileError ? err::OpenError : err::UnsupportedArcType;
-        std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(), o.archive.c_str());
+        std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(),
+                     o.archive.c_str());
         return 1;
     }
     std::unique_ptr<TUnBase> x = row->second();
@@ -126,11 +137,13 @@ int run(const std::vector<std::string>& args, bool test) {
     int lastReported = 0;
 
     x->OnFileExists = [&](TObject*, const std::string& fn, TDateTime, bool& accept) {
-        if (o.overwrite != 0) accept = o.overwrite > 0;
+        if (o.overwrite != 0)
+            accept = o.overwrite > 0;
         else if (tty) {
             std::string answer = askLine("replace " + shown(fn) + "? [y/N] ", true);
             accept = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
-        } else accept = false;
+        } else
+            accept = false;
         declined = !accept;
     };
     x->OnBegin = [&](TObject*, const std::string& fn, int, bool& extract) {
@@ -158,8 +171,10 @@ int run(const std::vector<std::string>& args, bool test) {
         if (fn.empty())
             std::fprintf(stderr, "error %d: %s\n", code, ErrorMessage(code).c_str());
         else
-            std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(), fn.c_str());
-        if (code != err::InvalidPassword && code != err::SkippedFile && code != err::NothingToDo) failed = true;
+            std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(),
+                         fn.c_str());
+        if (code != err::InvalidPassword && code != err::SkippedFile && code != err::NothingToDo)
+            failed = true;
     };
 
     x->Extract();
@@ -167,7 +182,8 @@ int run(const std::vector<std::string>& args, bool test) {
     // Keeping every existing file on request is not a failure.
     if (x->StopCode != 0 && !(x->StopCode == err::NothingToDo && anyDeclined)) {
         failed = true;
-        if (inMember) std::printf("%s: %s\n", shown(current).c_str(), ErrorMessage(x->StopCode).c_str());
+        if (inMember)
+            std::printf("%s: %s\n", shown(current).c_str(), ErrorMessage(x->StopCode).c_str());
         std::fflush(stdout);
         if (lastReported != x->StopCode)
             std::fprintf(stderr, "error %d: %s\n", x->StopCode, ErrorMessage(x->StopCode).c_str());

@@ -23,13 +23,13 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     const std::uint16_t flags = data[0] & 6;
-    const std::uint64_t unpacked = (data[0] & 1) ? (std::uint64_t{1} << 62) : std::uint64_t{data[0]} << 12;
+    const std::uint64_t unpacked =
+        (data[0] & 1) ? (std::uint64_t{1} << 62) : std::uint64_t{data[0]} << 12;
     unz::MemoryInputSource src(data + 1, size - 1);
     unz::MemberInput in(src, size - 1);
     CountingSink sink;
     try {
         unz::Explode(in, sink, flags, unpacked);
-    } catch (const E_RAISE&) {
-    }
+    } catch (const E_RAISE&) {}
     return 0;
 }

@@ -25,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CountingSink sink;
     try {
         unz::Unshrink(in, sink);
-    } catch (const E_RAISE&) {
-    }
+    } catch (const E_RAISE&) {}
     return 0;
 }

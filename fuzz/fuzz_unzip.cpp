@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             pw = "b";
             again = ++asked < 2;
         };
-        z.OnFileExists = [](TObject*, const std::string&, TDateTime, bool& accept) { accept = true; };
+        z.OnFileExists = [](TObject*, const std::string&, TDateTime, bool& accept) {
+            accept = true;
+        };
         z.Extract();
     }
     // Whatever was made lies in the target folder or nowhere.
@@ -56,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (e.path().filename() != "in.zip" && e.path().filename() != "out") std::abort();
     fs::permissions(target, fs::perms::owner_all, fs::perm_options::add, ec);
     for (const auto& e : fs::recursive_directory_iterator(target, ec))
-        if (e.is_directory(ec)) fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        if (e.is_directory(ec))
+            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(target, ec);
     fs::current_path(home, ec);
     return 0;

@@ -80,8 +80,8 @@ private:
     ZipDecrypter* crypt_;
     ProgressListener* progress_;
     std::uint64_t total_;
-    std::uint64_t remaining_;  // bytes not yet read from the source
-    std::uint64_t accounted_ = 0;  // bytes reported as consumed
+    std::uint64_t remaining_;     // bytes not yet read from the source
+    std::uint64_t accounted_ = 0; // bytes reported as consumed
     std::vector<std::uint8_t> buf_;
     const std::uint8_t* p_ = nullptr;
     const std::uint8_t* e_ = nullptr;

@@ -11,7 +11,9 @@ namespace {
 
 constexpr std::uint16_t kEmpty = 0xFFFF;
 
-[[noreturn]] void fail(int code) { throw E_RAISE(ErrorMessage(code), code); }
+[[noreturn]] void fail(int code) {
+    throw E_RAISE(ErrorMessage(code), code);
+}
 
 // A Shannon-Fano tree: leaves are the symbols 0..N-1, the root is node
 // 2N-1 and internal nodes are numbered downward from 2N-2.
@@ -27,15 +29,17 @@ public:
             int count = static_cast<int>(d >> 4) + 1;
             int len = static_cast<int>(d & 0x0F) + 1;
             if (static_cast<int>(lengths.size()) + count > symbols) fail(err::BadBlock);
-            lengths.insert(lengths.end(), static_cast<std::size_t>(count), static_cast<std::uint8_t>(len));
+            lengths.insert(lengths.end(), static_cast<std::size_t>(count),
+                           static_cast<std::uint8_t>(len));
         }
         // The description must give every symbol of the tree its length.
         if (static_cast<int>(lengths.size()) != symbols) fail(err::BadBlock);
 
         std::vector<int> order(static_cast<std::size_t>(symbols));
         for (int i = 0; i < symbols; ++i) order[static_cast<std::size_t>(i)] = i;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return lengths[static_cast<std::size_t>(a)] < lengths[static_cast<std::size_t>(b)]; });
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return lengths[static_cast<std::size_t>(a)] < lengths[static_cast<std::size_t>(b)];
+        });
 
         child_.assign(static_cast<std::size_t>(2 * symbols) * 2, kEmpty);
         nextNode_ = 2 * symbols - 2;
@@ -87,7 +91,7 @@ private:
 
     int n_ = 0;
     int nextNode_ = 0;
-    std::vector<std::uint16_t> child_;  // two per node
+    std::vector<std::uint16_t> child_; // two per node
 };
 
 } // namespace

@@ -12,7 +12,9 @@
 
 namespace {
 
-bool lexists(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st) == 0; }
+bool lexists(const std::string& path, struct stat& st) {
+    return ::lstat(path.c_str(), &st) == 0;
+}
 
 } // namespace
 
@@ -58,7 +60,9 @@ TUnBase::TUnBase(TComponent* AOwner, TFramePolicy Policy) : TZipCommon(AOwner), 
 
 TUnBase::~TUnBase() = default;
 
-void TUnBase::DecoderError(int code) { throw E_RAISE(ErrorMessage(code), code); }
+void TUnBase::DecoderError(int code) {
+    throw E_RAISE(ErrorMessage(code), code);
+}
 
 void TUnBase::Activated() {
     if (OnActivate) OnActivate(this);
@@ -72,20 +76,21 @@ void TUnBase::Extract() {
     StopCode = 0;
     CurrentPassword_.clear();
     LastPercent = 0;
+    LastFolderMade_.clear();
 
     try {
         if (ArchiveFile_.empty()) RaiseError(ArchiveFile_, err::InvalidFileName);
         if (!AcceptsArcType(ArcType_)) RaiseError(ArchiveFile_, err::UnsupportedArcType);
-        if (!Archive_.open(ArchiveFile_, plat::File::Mode::Read)) RaiseError(ArchiveFile_, err::OpenError);
+        if (!Archive_.open(ArchiveFile_, plat::File::Mode::Read))
+            RaiseError(ArchiveFile_, err::OpenError);
     } catch (const E_RAISE& e) {
         StopCode = e.Code;
         return;
     }
 
     const std::string& spec = FileSpec();
-    WildSpec_ = Policy_.PlainNameTestsStarOnly
-                    ? spec.find('*') != std::string::npos
-                    : spec.find_first_of("*?") != std::string::npos;
+    WildSpec_ = Policy_.PlainNameTestsStarOnly ? spec.find('*') != std::string::npos
+                                               : spec.find_first_of("*?") != std::string::npos;
 
     auto finish = [this] {
         Archive_.close();
@@ -107,7 +112,8 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     if (Cancel()) return Next::Stop;
     if (m.StoredName.empty()) return Next::Stop;
     MakeFileName(m.StoredName);
-    if (m.IsDirectory || (m.ExternalAttr & 0x18) || m.StoredName.back() == '/') return Next::Continue;
+    if (m.IsDirectory || (m.ExternalAttr & 0x18) || m.StoredName.back() == '/')
+        return Next::Continue;
 
     if (!MatchSpec(FileSpec(), m.StoredName, false)) {
         if (Policy_.ReportSkipped) ReportError(FileName, "0", err::SkippedFile);
@@ -115,7 +121,8 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     }
     // A name that leaves nothing once its climbing parts are dropped.
     if (FileName.empty() || FileName.back() == '/') {
-        ReportError(FileName.empty() ? m.StoredName : FileName + m.StoredName, "0", err::InvalidFileName);
+        ReportError(FileName.empty() ? m.StoredName : FileName + m.StoredName, "0",
+                    err::InvalidFileName);
         return Next::Continue;
     }
 
@@ -125,7 +132,8 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     struct stat st;
     const bool exists = !TestOnly && lexists(FileName, st);
     auto existsTest = [&] {
-        if (exists && OnFileExists) OnFileExists(this, FileName, ConvertDate(m.ExistsDate), extract);
+        if (exists && OnFileExists)
+            OnFileExists(this, FileName, ConvertDate(m.ExistsDate), extract);
     };
     auto begin = [&] {
         if (extract && OnBegin) OnBegin(this, FileName, FileCount, extract);
@@ -147,34 +155,47 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     } else {
         if (!MethodSupported(m)) DecoderError(err::UnsupportedMethod);
         if (!TestOnly) {
-            if (!ConfineTarget()) {
-                ReportError(FileName, "0", err::InvalidFileName);
-                return Next::Continue;
+            std::string folder = plat::extractFilePath(FileName);
+            if (folder != LastFolderMade_) {
+                if (!ConfineTarget()) {
+                    ReportError(FileName, "0", err::InvalidFileName);
+                    return Next::Continue;
+                }
+                if (plat::forceDirectories(folder)) LastFolderMade_ = folder;
             }
-            plat::forceDirectories(plat::extractFilePath(FileName));
         }
         if (m.Encrypted && Policy_.HasPasswords) {
             std::uint8_t header[12];
-            if (m.PackedSize < 12 || !Archive_.seek(m.DataOffset) || !Archive_.readExact(header, 12))
+            if (m.PackedSize < 12 || !Archive_.seek(m.DataOffset) ||
+                !Archive_.readExact(header, 12))
                 MemberError(err::ReadError);
             ObtainPassword(m, header);
             TMemberDesc data = m;
             data.DataOffset += 12;
             data.PackedSize -= 12;
             try {
-                DecodeInto(data, true, !TestOnly);
-            } catch (const E_RAISE&) {
+                DecodeInto(data, true, !TestOnly, exists);
+            } catch (const E_RAISE& e) {
                 // A wrong password can pass the one-byte check: garbage
-                // ends this member only.
+                // ends this member only.  Output failures stop as always.
+                if (e.Code == err::OpenError || e.Code == err::WriteError) throw;
             }
         } else {
-            DecodeInto(m, false, !TestOnly);
+            DecodeInto(m, false, !TestOnly, exists);
         }
         switch (Policy_.Verdict) {
-        case TVerdict::Crc32: pass = (Crc_ ^ 0xFFFFFFFFu) == m.StoredCrc; break;
-        case TVerdict::Crc32NoComplement: pass = Crc_ == m.StoredCrc; break;
-        case TVerdict::Crc16: pass = (Crc_ & 0xFFFF) == (m.StoredCrc & 0xFFFF); break;
-        case TVerdict::AlwaysPass: pass = true; break;
+        case TVerdict::Crc32:
+            pass = (Crc_ ^ 0xFFFFFFFFu) == m.StoredCrc;
+            break;
+        case TVerdict::Crc32NoComplement:
+            pass = Crc_ == m.StoredCrc;
+            break;
+        case TVerdict::Crc16:
+            pass = (Crc_ & 0xFFFF) == (m.StoredCrc & 0xFFFF);
+            break;
+        case TVerdict::AlwaysPass:
+            pass = true;
+            break;
         }
     }
 
@@ -227,13 +248,12 @@ bool TUnBase::ConfineTarget() {
     return true;
 }
 
-void TUnBase::DecodeInto(TMemberDesc& m, bool decrypt, bool toFile) {
+void TUnBase::DecodeInto(TMemberDesc& m, bool decrypt, bool toFile, bool existed) {
     plat::File out;
     if (toFile) {
         // Replace rather than write through whatever is there: a link, a
         // read-only file, another name of the same file.
-        struct stat st;
-        if (lexists(FileName, st) && !S_ISDIR(st.st_mode)) ::unlink(FileName.c_str());
+        if (existed) ::unlink(FileName.c_str());
         if (!out.open(FileName, plat::File::Mode::Create)) DecoderError(err::OpenError);
     }
     Crc_ = Policy_.Verdict == TVerdict::Crc16 ? 0u : 0xFFFFFFFFu;
@@ -265,11 +285,13 @@ void TUnBase::RestoreAttributes(const std::string& path, const TMemberDesc& m) {
     // Made on Unix: the permission bits ride in the high 16 bits.
     if ((m.VersionMadeBy >> 8) == 3 && (m.ExternalAttr >> 16) != 0)
         plat::setPermissions(path, (m.ExternalAttr >> 16) & 0777);
-    else
-        plat::setAttributes(path, static_cast<int>(m.ExternalAttr & 0xFF));
+    else if (m.ExternalAttr & plat::faReadOnly)
+        plat::setAttributes(path, plat::faReadOnly);
+    // Otherwise the new file already has its owner write bit.
 }
 
-void TUnBase::inputConsumed(std::uint64_t total, std::uint64_t before, std::uint64_t after, bool force) {
+void TUnBase::inputConsumed(std::uint64_t total, std::uint64_t before, std::uint64_t after,
+                            bool force) {
     if (total == 0 || after == 0) return;
     if (force) {
         if (after == total && LastPercent == 100) return;

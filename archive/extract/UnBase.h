@@ -15,34 +15,34 @@
 
 // How a member's check value is compared with the stored one.
 enum class TVerdict : std::uint8_t {
-    Crc32,               // started at all ones, complemented at the end
-    Crc32NoComplement,   // compared without the final complement
-    Crc16,               // CRC-16/ARC
+    Crc32,             // started at all ones, complemented at the end
+    Crc32NoComplement, // compared without the final complement
+    Crc16,             // CRC-16/ARC
     AlwaysPass,
 };
 
 // The points where the extractors differ within the frame.
 struct TFramePolicy {
     TVerdict Verdict = TVerdict::Crc32;
-    bool ReportSkipped = false;       // 26900 for members the FileSpec leaves out
-    bool ReportDeclined = false;      // 26900 for members the owner declines
+    bool ReportSkipped = false;  // 26900 for members the FileSpec leaves out
+    bool ReportDeclined = false; // 26900 for members the owner declines
     bool RestoreTime = true;
     bool RestoreAttributes = false;
-    bool NothingToDoAtEnd = false;    // 26999 when nothing was decoded
+    bool NothingToDoAtEnd = false; // 26999 when nothing was decoded
     bool BeginBeforeExists = false;
-    bool EndForDeclined = false;      // OnEnd (pass) for members declined by the owner
-    bool StopAfterPlainName = true;   // a FileSpec without wildcards selects one member
+    bool EndForDeclined = false;    // OnEnd (pass) for members declined by the owner
+    bool StopAfterPlainName = true; // a FileSpec without wildcards selects one member
     bool PlainNameTestsStarOnly = false;
     bool HasPasswords = false;
 };
 
 // One member as the frame sees it; the walks fill it from their headers.
 struct TMemberDesc {
-    std::string StoredName;           // '/' separated, UTF-8
+    std::string StoredName; // '/' separated, UTF-8
     std::uint16_t Method = 0;
     std::uint16_t Flags = 0;
-    std::uint32_t DosDateTime = 0;    // time stamp restored on the file
-    std::uint32_t ExistsDate = 0;     // stamp shown by OnFileExists
+    std::uint32_t DosDateTime = 0; // time stamp restored on the file
+    std::uint32_t ExistsDate = 0;  // stamp shown by OnFileExists
     std::uint32_t StoredCrc = 0;
     std::uint64_t PackedSize = 0;
     std::uint64_t UnpackedSize = 0;
@@ -50,8 +50,8 @@ struct TMemberDesc {
     std::uint16_t VersionMadeBy = 0;
     bool IsDirectory = false;
     bool Encrypted = false;
-    std::uint8_t PasswordCheck = 0;   // expected last byte of the encryption header
-    std::int64_t DataOffset = 0;      // 0-based position of the member's data
+    std::uint8_t PasswordCheck = 0; // expected last byte of the encryption header
+    std::int64_t DataOffset = 0;    // 0-based position of the member's data
 };
 
 class TUnBase : public TZipCommon, protected unz::ProgressListener {
@@ -116,11 +116,12 @@ private:
                        bool force) override;
     bool ObtainPassword(const TMemberDesc& m, const std::uint8_t header[12]);
     bool ConfineTarget();
-    void DecodeInto(TMemberDesc& m, bool decrypt, bool toFile);
+    void DecodeInto(TMemberDesc& m, bool decrypt, bool toFile, bool existed);
 
     TFramePolicy Policy_;
     bool WildSpec_ = false;
     std::string CurrentPassword_;
     ZipDecrypter Crypt_;
     std::uint32_t Crc_ = 0;
+    std::string LastFolderMade_; // checked and created in this run
 };

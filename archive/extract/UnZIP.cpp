@@ -16,12 +16,16 @@ constexpr std::uint32_t kZip64LocatorSig = 0x07064B50;
 constexpr std::uint32_t kZip64EndSig = 0x06064B50;
 constexpr std::int64_t kEndScan = 32768;
 
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
-std::uint64_t le64(const std::uint8_t* p) { return le32(p) | static_cast<std::uint64_t>(le32(p + 4)) << 32; }
+std::uint64_t le64(const std::uint8_t* p) {
+    return le32(p) | static_cast<std::uint64_t>(le32(p + 4)) << 32;
+}
 
 TFramePolicy zipPolicy() {
     TFramePolicy p;
@@ -44,7 +48,9 @@ bool TUnZIP::AcceptsArcType(TArcType t) const {
     return t == atZIP || t == atZipExe || t == atZip250 || t == atZip250Exe;
 }
 
-bool TUnZIP::IsSupportedMethod(std::uint16_t method) { return method <= 8 && method != 7; }
+bool TUnZIP::IsSupportedMethod(std::uint16_t method) {
+    return method <= 8 && method != 7;
+}
 
 void TUnZIP::ExtractMembers() {
     const std::int64_t size = Archive_.size();
@@ -71,11 +77,13 @@ void TUnZIP::ExtractMembers() {
     std::uint64_t cdOffset = le32(end + 16);
     std::int64_t cdEnd = endPos;
 
-    if ((cdOffset == 0xFFFFFFFFu || cdSize == 0xFFFFFFFFu || le16(end + 10) == 0xFFFF) && endPos >= 20) {
+    if ((cdOffset == 0xFFFFFFFFu || cdSize == 0xFFFFFFFFu || le16(end + 10) == 0xFFFF) &&
+        endPos >= 20) {
         std::uint8_t loc[20];
         if (Archive_.readAt(endPos - 20, loc, 20) == 20 && le32(loc) == kZip64LocatorSig) {
-            const std::int64_t guesses[2] = {static_cast<std::int64_t>(std::min<std::uint64_t>(le64(loc + 8), INT64_MAX)),
-                                             endPos - 20 - 56};
+            const std::int64_t guesses[2] = {
+                static_cast<std::int64_t>(std::min<std::uint64_t>(le64(loc + 8), INT64_MAX)),
+                endPos - 20 - 56};
             for (std::int64_t at : guesses) {
                 std::uint8_t rec[56];
                 if (at >= 0 && Archive_.readAt(at, rec, 56) == 56 && le32(rec) == kZip64EndSig) {
@@ -92,8 +100,10 @@ void TUnZIP::ExtractMembers() {
     // record begins, so its size says how far the stored offsets are off.
     // Offsets already adjusted to the whole file give 0 here.
     std::vector<std::int64_t> starts;
-    if (cdSize <= static_cast<std::uint64_t>(cdEnd) && cdOffset <= static_cast<std::uint64_t>(cdEnd) - cdSize)
-        starts.push_back(cdEnd - static_cast<std::int64_t>(cdSize) - static_cast<std::int64_t>(cdOffset));
+    if (cdSize <= static_cast<std::uint64_t>(cdEnd) &&
+        cdOffset <= static_cast<std::uint64_t>(cdEnd) - cdSize)
+        starts.push_back(cdEnd - static_cast<std::int64_t>(cdSize) -
+                         static_cast<std::int64_t>(cdOffset));
     if (ArchiveStart > 1) starts.push_back(ArchiveStart - 1);
     starts.push_back(0);
     std::uint8_t hdr[46];
@@ -110,14 +120,17 @@ void TUnZIP::ExtractMembers() {
     if (!found) RaiseError(ArchiveFile_, err::HeaderIdError);
     Activated();
 
+    // The directory is read through a handle of its own, so that its reads
+    // and the members' reads each stay sequential in their buffers.
+    plat::File dir;
+    if (!dir.open(ArchiveFile_, plat::File::Mode::Read)) RaiseError(ArchiveFile_, err::ReadError);
     std::int64_t pos = static_cast<std::int64_t>(cdOffset) + StartOffset_;
     std::vector<std::uint8_t> var;
     while (pos < size) {
-        if (Archive_.readAt(pos, hdr, 46) != 46 || le32(hdr) != kCentralSig) break;
+        if (!dir.seek(pos) || !dir.readExact(hdr, 46) || le32(hdr) != kCentralSig) break;
         const std::size_t n = le16(hdr + 28), m = le16(hdr + 30), k = le16(hdr + 32);
         var.resize(n + m);
-        if (Archive_.readAt(pos + 46, var.data(), var.size()) != static_cast<std::int64_t>(var.size()))
-            RaiseError(ArchiveFile_, err::ReadError);
+        if (!dir.readExact(var.data(), var.size())) RaiseError(ArchiveFile_, err::ReadError);
 
         TMemberDesc d;
         std::string raw(reinterpret_cast<const char*>(var.data()), n);
@@ -141,14 +154,17 @@ void TUnZIP::ExtractMembers() {
             std::size_t len = le16(&var[e + 2]);
             std::size_t q = e + 4, qe = std::min(q + len, n + m);
             if (id == 0x0001) {
-                if (d.UnpackedSize == 0xFFFFFFFFu && q + 8 <= qe) d.UnpackedSize = le64(&var[q]), q += 8;
-                if (d.PackedSize == 0xFFFFFFFFu && q + 8 <= qe) d.PackedSize = le64(&var[q]), q += 8;
+                if (d.UnpackedSize == 0xFFFFFFFFu && q + 8 <= qe)
+                    d.UnpackedSize = le64(&var[q]), q += 8;
+                if (d.PackedSize == 0xFFFFFFFFu && q + 8 <= qe)
+                    d.PackedSize = le64(&var[q]), q += 8;
                 if (local == 0xFFFFFFFFu && q + 8 <= qe) local = le64(&var[q]);
                 break;
             }
             e = q + len;
         }
-        LocalOffset_ = static_cast<std::int64_t>(std::min<std::uint64_t>(local, INT64_MAX / 2)) + StartOffset_;
+        LocalOffset_ =
+            static_cast<std::int64_t>(std::min<std::uint64_t>(local, INT64_MAX / 2)) + StartOffset_;
         d.IsDirectory = (d.ExternalAttr & 0x10) != 0;
 
         if (ProcessMember(d) == Next::Stop) break;
@@ -160,13 +176,14 @@ void TUnZIP::MemberSelected(TMemberDesc& d) {
     std::uint8_t h[30];
     // Some writers leave the signature's first bytes empty.
     auto localAt = [&](std::int64_t at) {
-        return at >= 0 && Archive_.readAt(at, h, 30) == 30 &&
+        return at >= 0 && Archive_.seek(at) && Archive_.readExact(h, 30) &&
                (le32(h) == kLocalSig || (h[0] == 0 && h[1] == 0 && h[2] == 0 && h[3] == 0x50));
     };
     if (!localAt(LocalOffset_)) {
         // A directory size that is off makes the start offset wrong for
         // the members although their own offsets are right.
-        if (StartOffset_ == 0 || !localAt(LocalOffset_ - StartOffset_)) MemberError(err::InconsistentLocalHeader);
+        if (StartOffset_ == 0 || !localAt(LocalOffset_ - StartOffset_))
+            MemberError(err::InconsistentLocalHeader);
         LocalOffset_ -= StartOffset_;
     }
     const std::uint16_t flags = le16(h + 6);
@@ -180,19 +197,29 @@ void TUnZIP::MemberSelected(TMemberDesc& d) {
 
 void TUnZIP::DecodeMember(TMemberDesc& m, unz::MemberInput& in, unz::OutputSink& out) {
     switch (m.Method) {
-    case 0: unz::CopyStored(in, out); break;
-    case 1: unz::Unshrink(in, out); break;
+    case 0:
+        unz::CopyStored(in, out);
+        break;
+    case 1:
+        unz::Unshrink(in, out);
+        break;
     case 2:
     case 3:
     case 4:
-    case 5: unz::Unreduce(in, out, m.Method - 1, m.UnpackedSize); break;
-    case 6: unz::Explode(in, out, m.Flags, m.UnpackedSize); break;
+    case 5:
+        unz::Unreduce(in, out, m.Method - 1, m.UnpackedSize);
+        break;
+    case 6:
+        unz::Explode(in, out, m.Flags, m.UnpackedSize);
+        break;
     case 8: {
         if (!Inflater_) Inflater_ = std::make_unique<Inflater>();
         Inflater_->Input = [&in](std::uint8_t* buf, std::size_t cap) {
             return static_cast<std::ptrdiff_t>(in.read(buf, cap));
         };
-        Inflater_->Output = [&out](const std::uint8_t* data, std::size_t len) { return out.write(data, len); };
+        Inflater_->Output = [&out](const std::uint8_t* data, std::size_t len) {
+            return out.write(data, len);
+        };
         int rc = Inflater_->Inflate();
         Inflater_->Input = nullptr;
         Inflater_->Output = nullptr;
@@ -200,6 +227,7 @@ void TUnZIP::DecodeMember(TMemberDesc& m, unz::MemberInput& in, unz::OutputSink&
         in.finish();
         break;
     }
-    default: DecoderError(err::UnsupportedMethod);
+    default:
+        DecoderError(err::UnsupportedMethod);
     }
 }

@@ -26,7 +26,7 @@ protected:
     void DecodeMember(TMemberDesc& m, unz::MemberInput& in, unz::OutputSink& out) override;
 
 private:
-    std::int64_t LocalOffset_ = 0;  // of the current member, archive position
-    std::int64_t StartOffset_ = 0;  // bytes in front of the ZIP data
+    std::int64_t LocalOffset_ = 0; // of the current member, archive position
+    std::int64_t StartOffset_ = 0; // bytes in front of the ZIP data
     std::unique_ptr<Inflater> Inflater_;
 };

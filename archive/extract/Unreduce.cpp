@@ -21,7 +21,8 @@ int followerBits(int n) {
 } // namespace
 
 void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpackedSize) {
-    if (factor < 1 || factor > 4) throw E_RAISE(ErrorMessage(err::UnsupportedMethod), err::UnsupportedMethod);
+    if (factor < 1 || factor > 4)
+        throw E_RAISE(ErrorMessage(err::UnsupportedMethod), err::UnsupportedMethod);
     static constexpr std::uint8_t kMask[5] = {0, 0x7F, 0x3F, 0x1F, 0x0F};
     const std::uint8_t mask = kMask[factor];
 
@@ -35,7 +36,8 @@ void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpac
         // Sets hold at most 32 followers; a larger count is a damaged stream.
         if (n > 32) throw E_RAISE(ErrorMessage(err::BadBlock), err::BadBlock);
         counts[c] = static_cast<std::uint8_t>(n);
-        for (std::uint32_t i = 0; i < n; ++i) followers[c][i] = static_cast<std::uint8_t>(bits.bits(8));
+        for (std::uint32_t i = 0; i < n; ++i)
+            followers[c][i] = static_cast<std::uint8_t>(bits.bits(8));
     }
 
     OutputRing out(sink);

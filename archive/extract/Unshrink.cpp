@@ -13,7 +13,9 @@ constexpr std::uint32_t kUnused = 0xFFFFFFFFu;
 constexpr int kFirstFree = 257;
 constexpr int kMaxCodeSize = 13;
 
-[[noreturn]] void fail(int code) { throw E_RAISE(ErrorMessage(code), code); }
+[[noreturn]] void fail(int code) {
+    throw E_RAISE(ErrorMessage(code), code);
+}
 
 struct ShrinkTables {
     std::uint32_t parent[kCodes];
@@ -28,7 +30,7 @@ struct ShrinkTables {
 void partialClear(ShrinkTables& t) {
     // Only the current leaves go: a parent emptied here stays for now.
     int n = 0;
-    std::uint16_t* cleared = t.freeList;  // rebuilt in place, ascending
+    std::uint16_t* cleared = t.freeList; // rebuilt in place, ascending
     for (int c = kFirstFree; c < kCodes; ++c)
         if (t.children[c] == 0) cleared[n++] = static_cast<std::uint16_t>(c);
     for (int i = n - 1; i >= 0; --i) {

@@ -12,7 +12,8 @@ public:
     // Decrypts a copy of the 12-byte encryption header with the password and
     // tells whether its last byte equals `check`.  On success the keys are
     // left ready for the member's data.
-    bool tryPassword(const std::string& password, const std::uint8_t header[12], std::uint8_t check);
+    bool tryPassword(const std::string& password, const std::uint8_t header[12],
+                     std::uint8_t check);
 
 private:
     void update(std::uint8_t c);

@@ -12,17 +12,17 @@ namespace ziptest {
 
 struct Member {
     std::string name;
-    std::vector<std::uint8_t> data;    // the bytes stored as member data
-    std::uint32_t crc = 0;             // CRC of the uncompressed bytes
+    std::vector<std::uint8_t> data; // the bytes stored as member data
+    std::uint32_t crc = 0;          // CRC of the uncompressed bytes
     std::uint64_t unpacked = 0;
     std::uint16_t method = 0;
     std::uint16_t flags = 0;
-    std::uint16_t madeBy = 20;         // DOS
+    std::uint16_t madeBy = 20; // DOS
     std::uint32_t external = 0x20;
-    std::uint16_t time = 0x6000;       // 12:00:00
-    std::uint16_t date = 0x5A21;       // 2025-01-01
-    std::string password;              // encrypt when not empty
-    bool zip64 = false;                // sizes and offset only in the ZIP64 extra field
+    std::uint16_t time = 0x6000; // 12:00:00
+    std::uint16_t date = 0x5A21; // 2025-01-01
+    std::string password;        // encrypt when not empty
+    bool zip64 = false;          // sizes and offset only in the ZIP64 extra field
 };
 
 inline Member stored(const std::string& name, const std::string& text) {
@@ -57,7 +57,7 @@ private:
 
 class Builder {
 public:
-    std::vector<std::uint8_t> bytes;  // whatever comes first (a stub) goes here
+    std::vector<std::uint8_t> bytes; // whatever comes first (a stub) goes here
 
     void add(Member m) { members_.push_back(std::move(m)); }
 
@@ -71,7 +71,8 @@ public:
                 flags |= 1;
                 Encrypter e(m.password);
                 std::vector<std::uint8_t> enc;
-                for (int i = 0; i < 11; ++i) enc.push_back(e.encrypt(static_cast<std::uint8_t>(i * 37 + 1)));
+                for (int i = 0; i < 11; ++i)
+                    enc.push_back(e.encrypt(static_cast<std::uint8_t>(i * 37 + 1)));
                 std::uint8_t check = (flags & 8) ? static_cast<std::uint8_t>(m.time >> 8)
                                                  : static_cast<std::uint8_t>(m.crc >> 24);
                 enc.push_back(e.encrypt(check));

@@ -39,8 +39,8 @@ protected:
     CliRun run(const std::string& args, const std::string& dir = "") {
         CliRun r;
         std::string o = tmp / ".out", e = tmp / ".err";
-        std::string cmd = "cd '" + (dir.empty() ? tmp.path() : dir) + "' && '" + cli_ + "' " + args + " </dev/null >'" +
-                          o + "' 2>'" + e + "'";
+        std::string cmd = "cd '" + (dir.empty() ? tmp.path() : dir) + "' && '" + cli_ + "' " +
+                          args + " </dev/null >'" + o + "' 2>'" + e + "'";
         int rc = std::system(cmd.c_str());
         r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
         auto a = readFile(o), b = readFile(e);

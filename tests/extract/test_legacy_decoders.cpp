@@ -26,15 +26,21 @@ public:
 enum class Method { Shrink, Reduce, Implode };
 
 // Runs a decoder over a stream; returns the error code (0 when none).
-int decode(Method m, const std::vector<std::uint8_t>& stream, StringSink& sink, std::uint64_t unpacked = 0,
-           int arg = 0) {
+int decode(Method m, const std::vector<std::uint8_t>& stream, StringSink& sink,
+           std::uint64_t unpacked = 0, int arg = 0) {
     unz::MemoryInputSource src(stream.data(), stream.size());
     unz::MemberInput in(src, stream.size());
     try {
         switch (m) {
-        case Method::Shrink: unz::Unshrink(in, sink); break;
-        case Method::Reduce: unz::Unreduce(in, sink, arg, unpacked); break;
-        case Method::Implode: unz::Explode(in, sink, static_cast<std::uint16_t>(arg), unpacked); break;
+        case Method::Shrink:
+            unz::Unshrink(in, sink);
+            break;
+        case Method::Reduce:
+            unz::Unreduce(in, sink, arg, unpacked);
+            break;
+        case Method::Implode:
+            unz::Explode(in, sink, static_cast<std::uint16_t>(arg), unpacked);
+            break;
         }
     } catch (const E_RAISE& e) {
         return e.Code;
@@ -57,7 +63,8 @@ void flatSymbol(BitWriter& w, int s) {
 
 TEST(Unshrink, LiteralsKnownCodesAndTheCodeBeingDefined) {
     BitWriter w;
-    for (int c : std::initializer_list<int>{'a', 'b', 257, 259}) w.put(static_cast<std::uint32_t>(c), 9);
+    for (int c : std::initializer_list<int>{'a', 'b', 257, 259})
+        w.put(static_cast<std::uint32_t>(c), 9);
     StringSink s;
     EXPECT_EQ(decode(Method::Shrink, w.out, s), 0);
     EXPECT_EQ(s.text, "abababa");
@@ -79,7 +86,8 @@ TEST(Unshrink, PartialClearReusesFreedCodesLowestFirst) {
     BitWriter w;
     // ab -> 257, ba -> 258, abc -> 259 (child of 257); the clear frees the
     // leaves 258 and 259 and keeps 257.
-    for (int c : std::initializer_list<int>{'a', 'b', 257, 'c'}) w.put(static_cast<std::uint32_t>(c), 9);
+    for (int c : std::initializer_list<int>{'a', 'b', 257, 'c'})
+        w.put(static_cast<std::uint32_t>(c), 9);
     w.put(256, 9);
     w.put(2, 9);
     // 'd' makes "cd" in 258 (the lowest free code); then 258 and 257.
@@ -110,10 +118,12 @@ TEST(Unshrink, Refusals) {
 
     // A code that names an entry nobody defined.
     BitWriter undefined;
-    for (int c : std::initializer_list<int>{'a', 300}) undefined.put(static_cast<std::uint32_t>(c), 9);
-    EXPECT_EQ(decode(Method::Shrink, undefined.out, s), 0);  // the code being defined
+    for (int c : std::initializer_list<int>{'a', 300})
+        undefined.put(static_cast<std::uint32_t>(c), 9);
+    EXPECT_EQ(decode(Method::Shrink, undefined.out, s), 0); // the code being defined
     BitWriter worse;
-    for (int c : std::initializer_list<int>{'a', 'b', 400}) worse.put(static_cast<std::uint32_t>(c), 9);
+    for (int c : std::initializer_list<int>{'a', 'b', 400})
+        worse.put(static_cast<std::uint32_t>(c), 9);
     StringSink t;
     EXPECT_EQ(decode(Method::Shrink, worse.out, t), 0);
 }
@@ -122,7 +132,7 @@ TEST(Unshrink, EndOfInputInsideACodeEndsNormally) {
     BitWriter w;
     w.put('a', 9);
     w.put('b', 9);
-    w.put(1, 3);  // not a whole code
+    w.put(1, 3); // not a whole code
     StringSink s;
     EXPECT_EQ(decode(Method::Shrink, w.out, s), 0);
     EXPECT_EQ(s.text, "ab");
@@ -132,7 +142,7 @@ namespace {
 
 BitWriter reduceStream(const std::vector<int>& bytes) {
     BitWriter w;
-    for (int c = 255; c >= 0; --c) w.put(0, 6);  // no follower sets
+    for (int c = 255; c >= 0; --c) w.put(0, 6); // no follower sets
     for (int b : bytes) w.put(static_cast<std::uint32_t>(b), 8);
     return w;
 }
@@ -144,7 +154,8 @@ TEST(Unreduce, LiteralsMarkerAndCopies) {
     auto w = reduceStream({'A', 'B', 144, 0, 144, 1, 1});
     StringSink s;
     EXPECT_EQ(decode(Method::Reduce, w.out, s, 7, 1), 0);
-    EXPECT_EQ(s.text, std::string("AB\x90") + "B\x90" "B\x90");
+    EXPECT_EQ(s.text, std::string("AB\x90") + "B\x90"
+                                              "B\x90");
 }
 
 TEST(Unreduce, LongLengthsAndFactors) {
@@ -164,16 +175,16 @@ TEST(Unreduce, FollowerSetsSelectByIndex) {
     BitWriter w;
     for (int c = 255; c >= 0; --c) {
         if (c == 0) {
-            w.put(2, 6);  // after byte 0 (the start): followers 'p', 'q'
+            w.put(2, 6); // after byte 0 (the start): followers 'p', 'q'
             w.put('p', 8);
             w.put('q', 8);
         } else {
             w.put(0, 6);
         }
     }
-    w.put(0, 1);  // from the set, 1-bit index
-    w.put(1, 1);  // 'q'
-    w.put('r', 8);  // 'q' has no set: 8 bits
+    w.put(0, 1);   // from the set, 1-bit index
+    w.put(1, 1);   // 'q'
+    w.put('r', 8); // 'q' has no set: 8 bits
     StringSink s;
     EXPECT_EQ(decode(Method::Reduce, w.out, s, 2, 2), 0);
     EXPECT_EQ(s.text, "qr");
@@ -203,16 +214,16 @@ TEST(Unreduce, FollowerCountAbove32IsRefused) {
 
 TEST(Explode, TwoTreesSmallWindow) {
     BitWriter w;
-    flatTree(w);  // lengths
-    flatTree(w);  // distances
+    flatTree(w); // lengths
+    flatTree(w); // distances
     w.put(1, 1);
     w.put('A', 8);
     w.put(1, 1);
     w.put('B', 8);
     w.put(0, 1);
-    w.put(1, 6);        // distance low bits: 1 (copy from two back)
-    flatSymbol(w, 0);   // distance high bits 0
-    flatSymbol(w, 2);   // length 2 + minimum 2
+    w.put(1, 6);      // distance low bits: 1 (copy from two back)
+    flatSymbol(w, 0); // distance high bits 0
+    flatSymbol(w, 2); // length 2 + minimum 2
     StringSink s;
     EXPECT_EQ(decode(Method::Implode, w.out, s, 6, 0), 0);
     EXPECT_EQ(s.text, "ABABAB");
@@ -235,7 +246,7 @@ TEST(Explode, ThreeTreesBigWindowUseSevenRawBitsAndMinimumThree) {
     w.put(0, 1);
     w.put(1, 7);
     flatSymbol(w, 0);
-    flatSymbol(w, 0);  // length 0 + minimum 3
+    flatSymbol(w, 0); // length 0 + minimum 3
     StringSink s;
     EXPECT_EQ(decode(Method::Implode, w.out, s, 5, 6), 0);
     EXPECT_EQ(s.text, "xyxyx");
@@ -251,7 +262,7 @@ TEST(Explode, LengthSymbol63TakesAnExtraByte) {
     w.put(0, 6);
     flatSymbol(w, 0);
     flatSymbol(w, 63);
-    w.put(10, 8);  // 63 + 10 + 2 = 75
+    w.put(10, 8); // 63 + 10 + 2 = 75
     StringSink s;
     EXPECT_EQ(decode(Method::Implode, w.out, s, 76, 0), 0);
     EXPECT_EQ(s.text, std::string(76, 'z'));
@@ -259,17 +270,17 @@ TEST(Explode, LengthSymbol63TakesAnExtraByte) {
 
 TEST(Explode, BadTreesAreRefused) {
     StringSink s;
-    BitWriter shortTree;  // describes 48 of the 64 symbols
+    BitWriter shortTree; // describes 48 of the 64 symbols
     shortTree.put(2, 8);
     for (int i = 0; i < 3; ++i) shortTree.put(0xF5, 8);
     EXPECT_EQ(decode(Method::Implode, shortTree.out, s, 10, 0), err::BadBlock);
 
-    BitWriter longTree;  // 80 symbols
+    BitWriter longTree; // 80 symbols
     longTree.put(4, 8);
     for (int i = 0; i < 5; ++i) longTree.put(0xF5, 8);
     EXPECT_EQ(decode(Method::Implode, longTree.out, s, 10, 0), err::BadBlock);
 
-    BitWriter ambiguous;  // 64 codes of one bit
+    BitWriter ambiguous; // 64 codes of one bit
     ambiguous.put(3, 8);
     for (int i = 0; i < 4; ++i) ambiguous.put(0xF0, 8);
     EXPECT_EQ(decode(Method::Implode, ambiguous.out, s, 10, 0), err::AmbiguousTree);

@@ -15,9 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::set<std::string> kDecoded = {"Store",  "Deflate", "Deflate:Maximum", "Implode", "Implode:v3",
-                                        "Shrink", "Shrink:v3", "Reduce1",       "Reduce2", "Reduce3",
-                                        "Reduce4"};
+const std::set<std::string> kDecoded = {"Store",      "Deflate", "Deflate:Maximum", "Implode",
+                                        "Implode:v3", "Shrink",  "Shrink:v3",       "Reduce1",
+                                        "Reduce2",    "Reduce3", "Reduce4"};
 
 // Damaged on purpose by their authors: the peers report the same CRC errors.
 const std::set<std::string> kKnownBadCrc = {"libarchive__test_read_format_zip.zip"};
@@ -85,8 +85,9 @@ TEST(UnZipCorpus, EveryZipSampleDecodesOrStopsAtUnsupportedMethods) {
         const Outcome o = testArchive(p.string());
         const std::string name = p.filename().string();
         SCOPED_TRACE(name);
-        if (!isZipType(o.type) || !m.any) continue;  // not taken for a ZIP, or no peer could list it
-        if (o.stop == err::UnknownFileType || o.stop == err::HeaderIdError) continue;  // damaged directory
+        if (!isZipType(o.type) || !m.any) continue; // not taken for a ZIP, or no peer could list it
+        if (o.stop == err::UnknownFileType || o.stop == err::HeaderIdError)
+            continue; // damaged directory
         if (!m.decodable) {
             // Stops at the first such member; the earlier ones passed.
             EXPECT_EQ(o.stop, err::UnsupportedMethod);
@@ -102,7 +103,8 @@ TEST(UnZipCorpus, EveryZipSampleDecodesOrStopsAtUnsupportedMethods) {
             EXPECT_GT(o.fail, 0);
             continue;
         }
-        if (o.stop == err::NothingToDo && o.pass == 0 && o.fail == 0) continue;  // folders only / empty name
+        if (o.stop == err::NothingToDo && o.pass == 0 && o.fail == 0)
+            continue; // folders only / empty name
         EXPECT_EQ(o.stop, 0);
         EXPECT_EQ(o.fail, 0);
         EXPECT_GT(o.pass, 0);

@@ -23,7 +23,7 @@ TEST_F(UnZipFrame, ExtractsStoredMembersWithFoldersInOrder) {
     EXPECT_EQ(z.StopCode, 0);
     EXPECT_EQ(slurp("A.TXT"), "alpha");
     EXPECT_EQ(slurp("DOCS/B.TXT"), "bravo");
-    std::vector<std::string> want = {"activate",         "begin A.TXT 1",         "end A.TXT pass",
+    std::vector<std::string> want = {"activate",           "begin A.TXT 1",       "end A.TXT pass",
                                      "begin DOCS/B.TXT 2", "end DOCS/B.TXT pass", "deactivate"};
     EXPECT_EQ(log, want);
 }
@@ -70,8 +70,8 @@ TEST_F(UnZipFrame, ExistingFileDeclinedKeepsItAndAllDeclinedIsNothingToDo) {
     acceptExisting = false;
     z.Extract();
     EXPECT_EQ(slurp("A.TXT"), "old");
-    std::vector<std::string> want = {"activate", "exists A.TXT", "end A.TXT pass", "error 26999 a.zip",
-                                     "deactivate"};
+    std::vector<std::string> want = {"activate", "exists A.TXT", "end A.TXT pass",
+                                     "error 26999 a.zip", "deactivate"};
     EXPECT_EQ(log, want);
     EXPECT_EQ(z.StopCode, err::NothingToDo);
 }
@@ -97,7 +97,8 @@ TEST_F(UnZipFrame, PlainSpecStopsAfterFirstMatchWildcardsAreCaseInsensitive) {
     z.SetFileSpec("d\\a.txt");
     z.Extract();
     EXPECT_EQ(slurp("D/A.TXT"), "1");
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("end", 0) == 0; }), 1);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("end", 0) == 0; }),
+              1);
 
     log.clear();
     z.SetFileSpec("*.TXT");
@@ -114,7 +115,9 @@ TEST_F(UnZipFrame, ErrorsBeforeOpeningHaveNoActivateOrDeactivate) {
 
     errors.clear();
     TUnZIP e;
-    e.OnError = [this](TObject*, const std::string&, const std::string&, int code) { errors.push_back(code); };
+    e.OnError = [this](TObject*, const std::string&, const std::string&, int code) {
+        errors.push_back(code);
+    };
     e.Extract();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], err::InvalidFileName);
@@ -155,8 +158,8 @@ TEST_F(UnZipFrame, BadLocalHeaderIsFatalWithOnError) {
     prepare(z, write(bytes));
     z.Extract();
     EXPECT_EQ(z.StopCode, err::InconsistentLocalHeader);
-    std::vector<std::string> want = {"activate", "begin A.TXT 1", "end A.TXT pass", "error 25145 B.TXT",
-                                     "deactivate"};
+    std::vector<std::string> want = {"activate", "begin A.TXT 1", "end A.TXT pass",
+                                     "error 25145 B.TXT", "deactivate"};
     EXPECT_EQ(log, want);
 }
 
@@ -233,12 +236,12 @@ TEST_F(UnZipFrame, TimeStampsAndAttributes) {
     Builder b;
     Member ro = stored("RO.TXT", "read only");
     ro.external = 0x21;
-    ro.time = (13 << 11) | (45 << 5) | 10;  // 13:45:20
+    ro.time = (13 << 11) | (45 << 5) | 10; // 13:45:20
     ro.date = ((2001 - 1980) << 9) | (2 << 5) | 3;
     b.add(ro);
     Member ux = stored("UX.SH", "#!/bin/sh\n");
     ux.madeBy = 0x031E;
-    ux.external = (0104755u << 16);  // setuid must not survive
+    ux.external = (0104755u << 16); // setuid must not survive
     b.add(ux);
     TUnZIP z;
     prepare(z, write(b.finish()));

@@ -33,7 +33,8 @@ protected:
         src = tmp / "src";
         fs::create_directories(src + "/sub/deeper");
         std::string text;
-        for (int i = 0; i < 200; ++i) text += "line " + std::to_string(i) + " of a small text file\n";
+        for (int i = 0; i < 200; ++i)
+            text += "line " + std::to_string(i) + " of a small text file\n";
         writeFile(src + "/text.txt", text);
         std::string big;
         for (int i = 0; i < 20000; ++i) big += "record " + std::to_string(i * 7919 % 10007) + ";";
@@ -105,7 +106,8 @@ private:
 TEST_F(UnZipInterop, InfoZipStoredAndDeflatedAtSeveralLevels) {
     if (!haveTool("zip")) GTEST_SKIP() << "zip not installed";
     for (const char* level : {"0", "1", "6", "9"})
-        roundTrip(std::string("zip -q -r -") + level + " ../z" + level + ".zip .", std::string("z") + level + ".zip");
+        roundTrip(std::string("zip -q -r -") + level + " ../z" + level + ".zip .",
+                  std::string("z") + level + ".zip");
 }
 
 TEST_F(UnZipInterop, InfoZipTraditionalEncryption) {
@@ -116,7 +118,8 @@ TEST_F(UnZipInterop, InfoZipTraditionalEncryption) {
 
 TEST_F(UnZipInterop, InfoZipArchiveComment) {
     if (!haveTool("zip")) GTEST_SKIP() << "zip not installed";
-    roundTrip("zip -q -r ../cm.zip . && echo 'a comment for the archive' | zip -q -z ../cm.zip", "cm.zip");
+    roundTrip("zip -q -r ../cm.zip . && echo 'a comment for the archive' | zip -q -z ../cm.zip",
+              "cm.zip");
 }
 
 TEST_F(UnZipInterop, MembersWrittenThroughAPipeCarryDataDescriptors) {
@@ -135,7 +138,8 @@ TEST_F(UnZipInterop, MembersWrittenThroughAPipeCarryDataDescriptors) {
 TEST_F(UnZipInterop, SevenZipStoredDeflatedAndEncrypted) {
     if (!haveTool("7z")) GTEST_SKIP() << "7z not installed";
     for (const char* level : {"0", "5", "9"})
-        roundTrip(std::string("7z a -tzip -mx=") + level + " ../s" + level + ".zip .", std::string("s") + level + ".zip");
+        roundTrip(std::string("7z a -tzip -mx=") + level + " ../s" + level + ".zip .",
+                  std::string("s") + level + ".zip");
     roundTrip("7z a -tzip -psecret -mem=ZipCrypto ../s-enc.zip .", "s-enc.zip");
 }
 
@@ -148,7 +152,9 @@ TEST_F(UnZipInterop, ZipAppendedToAnExecutableStub) {
     stub[1] = 'Z';
     stub[4] = 2;
     writeFile(tmp / "stub.bin", stub);
-    ASSERT_EQ(sh(tmp.path(), "cat stub.bin plain.zip > sfx.exe && cp sfx.exe sfx-adjusted.exe && zip -q -A sfx-adjusted.exe"), 0);
+    ASSERT_EQ(sh(tmp.path(), "cat stub.bin plain.zip > sfx.exe && cp sfx.exe sfx-adjusted.exe && "
+                             "zip -q -A sfx-adjusted.exe"),
+              0);
     for (const char* name : {"sfx.exe", "sfx-adjusted.exe"}) {
         SCOPED_TRACE(name);
         int stop = -1;

@@ -148,8 +148,9 @@ TEST_F(UnZipPasswords, AskedPasswordRetriesAndGoesFirstInList) {
         pw = answers[k++];
     };
     z.Extract();
-    std::vector<std::string> want = {"activate", "begin A.TXT 1", "password A.TXT", "error 26517 A.TXT",
-                                     "password A.TXT", "end A.TXT pass", "deactivate"};
+    std::vector<std::string> want = {"activate",          "begin A.TXT 1",  "password A.TXT",
+                                     "error 26517 A.TXT", "password A.TXT", "end A.TXT pass",
+                                     "deactivate"};
     EXPECT_EQ(log, want);
     ASSERT_EQ(z.Passwords.Count(), 2);
     EXPECT_EQ(z.Passwords[0], "pw");
@@ -165,7 +166,9 @@ TEST_F(UnZipPasswords, GivingUpIsPasswordFailedAndNoHandlerIsEventNotAssigned) {
     {
         TUnZIP z;
         prepare(z, arc);
-        z.OnGetPassword = [](TObject*, const std::string&, std::string&, bool& again) { again = false; };
+        z.OnGetPassword = [](TObject*, const std::string&, std::string&, bool& again) {
+            again = false;
+        };
         z.Extract();
         EXPECT_EQ(z.StopCode, err::PasswordFailed);
         EXPECT_EQ(errors, std::vector<int>{err::PasswordFailed});
@@ -198,7 +201,7 @@ TEST_F(UnZipPasswords, DataDescriptorMembersCheckAgainstTheTime) {
 TEST_F(UnZipPasswords, GarbageFromAWrongPasswordEndsOnlyThatMember) {
     // Find a wrong password that passes the one-byte check.
     Member a = stored("A.TXT", std::string(200, 'q'));
-    a.method = 8;  // decoding the garbage as Deflate fails
+    a.method = 8; // decoding the garbage as Deflate fails
     a.password = "pw";
     std::string fake;
     for (int i = 0; i < 100000 && fake.empty(); ++i) {

@@ -2,4 +2,6 @@
 
 #include "archive/extract/ZipCrypto.h"
 
-TEST(ZipCrypto, PlaceholderBuilds) { SUCCEED(); }
+TEST(ZipCrypto, PlaceholderBuilds) {
+    SUCCEED();
+}

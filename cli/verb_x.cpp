@@ -175,6 +175,9 @@ int run(const std::vector<std::string>& args, bool test) {
                          fn.c_str());
         if (code != err::InvalidPassword && code != err::SkippedFile && code != err::NothingToDo)
             failed = true;
+        // A refused name gets its member line too.
+        if (code == err::InvalidFileName && !fn.empty())
+            std::printf("%s: %s\n", fn.c_str(), ErrorMessage(code).c_str());
     };
 
     x->Extract();

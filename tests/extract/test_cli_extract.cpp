@@ -170,4 +170,5 @@ TEST_F(CliExtract, HostileNamesAreConfinedAndReported) {
     EXPECT_FALSE(fs::exists(tmp / "escape.txt"));
     EXPECT_FALSE(fs::exists(tmp / "deep/escape.txt"));
     EXPECT_NE(r.err.find("error 25140: Invalid file name"), std::string::npos);
+    EXPECT_EQ(r.out, "escape.txt: ok\n..: Invalid file name\n");
 }

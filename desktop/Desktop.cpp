@@ -15,9 +15,8 @@ void InitDesktop() {
         [](const std::string& name) {
             return typeNameForName(QString::fromStdString(name)).toStdString();
         });
-    SetDesignMessageBoxHook([](const std::string& text) {
-        MessageDlg(QString::fromStdString(text), mtWarning, mbOK);
-    });
+    SetDesignMessageBoxHook(
+        [](const std::string& text) { MessageDlg(QString::fromStdString(text), mtWarning, mbOK); });
 }
 
 } // namespace desk

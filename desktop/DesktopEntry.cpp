@@ -34,12 +34,18 @@ QString unescapeValue(const QString& v) {
     for (int i = 0; i < v.size(); ++i) {
         if (v[i] == '\\' && i + 1 < v.size()) {
             const QChar n = v[++i];
-            if (n == 's') out += ' ';
-            else if (n == 'n') out += '\n';
-            else if (n == 't') out += '\t';
-            else if (n == 'r') out += '\r';
-            else if (n == '\\') out += '\\';
-            else out += '\\', out += n;
+            if (n == 's')
+                out += ' ';
+            else if (n == 'n')
+                out += '\n';
+            else if (n == 't')
+                out += '\t';
+            else if (n == 'r')
+                out += '\r';
+            else if (n == '\\')
+                out += '\\';
+            else
+                out += '\\', out += n;
         } else {
             out += v[i];
         }
@@ -49,7 +55,8 @@ QString unescapeValue(const QString& v) {
 
 QStringList desktopNames() {
     QStringList out;
-    for (const QString& d : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':', Qt::SkipEmptyParts))
+    for (const QString& d :
+         qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':', Qt::SkipEmptyParts))
         out << d.toLower();
     return out;
 }
@@ -70,7 +77,9 @@ QStringList mimeAppsFiles() {
     return files;
 }
 
-QStringList splitList(const QString& v) { return v.split(';', Qt::SkipEmptyParts); }
+QStringList splitList(const QString& v) {
+    return v.split(';', Qt::SkipEmptyParts);
+}
 
 // Every installed desktop entry: id -> path (earlier data folders win).
 QMap<QString, QString> allEntries() {
@@ -100,7 +109,9 @@ QString xdgDataHome() {
     return QDir::isAbsolutePath(v) ? QDir::cleanPath(v) : QDir::homePath() + "/.local/share";
 }
 
-QStringList xdgConfigDirs() { return QStringList{xdgConfigHome()} + envDirs("XDG_CONFIG_DIRS", "/etc/xdg"); }
+QStringList xdgConfigDirs() {
+    return QStringList{xdgConfigHome()} + envDirs("XDG_CONFIG_DIRS", "/etc/xdg");
+}
 
 QStringList xdgDataDirs() {
     return QStringList{xdgDataHome()} + envDirs("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
@@ -138,7 +149,7 @@ DesktopEntry DesktopEntry::load(const QString& path) {
 }
 
 QString DesktopEntry::localized(const QString& key) const {
-    const QString lc = QLocale().name();  // "de_DE"
+    const QString lc = QLocale().name(); // "de_DE"
     for (const QString& k : {key + '[' + lc + ']', key + '[' + lc.section('_', 0, 0) + ']', key})
         if (keys.contains(k)) return unescapeValue(keys.value(k));
     return {};
@@ -155,7 +166,9 @@ bool DesktopEntry::usable() const {
     return !value("Exec").isEmpty();
 }
 
-QStringList DesktopEntry::mimeTypes() const { return splitList(value("MimeType")); }
+QStringList DesktopEntry::mimeTypes() const {
+    return splitList(value("MimeType"));
+}
 
 bool DesktopEntry::expandExec(const QStringList& files, const QString& entryPath,
                               QStringList* out) const {
@@ -185,9 +198,12 @@ bool DesktopEntry::expandExec(const QStringList& files, const QString& entryPath
                 continue;
             }
             const QChar code = w[++i];
-            if (code == '%') a += '%';
-            else if (code == 'c') a += localized("Name");
-            else if (code == 'k') a += entryPath;
+            if (code == '%')
+                a += '%';
+            else if (code == 'c')
+                a += localized("Name");
+            else if (code == 'k')
+                a += entryPath;
             else if ((code == 'f' || code == 'u') && !files.isEmpty()) {
                 a += files.first();
                 usedFiles = true;

@@ -21,7 +21,7 @@ using KeyGroup = QMap<QString, QString>;
 QMap<QString, KeyGroup> parseKeyFile(const QString& text);
 
 struct DesktopEntry {
-    KeyGroup keys;  // the [Desktop Entry] group
+    KeyGroup keys; // the [Desktop Entry] group
     bool valid = false;
 
     static DesktopEntry load(const QString& path);

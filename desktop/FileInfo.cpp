@@ -29,7 +29,7 @@ QIcon iconOfType(const QMimeType& mt) {
     if (icon.isNull()) {
         QFileIconProvider provider;
         icon = provider.icon(mt.name() == "inode/directory" ? QFileIconProvider::Folder
-                                                             : QFileIconProvider::File);
+                                                            : QFileIconProvider::File);
     }
     return icon;
 }
@@ -64,7 +64,9 @@ QMimeType typeForName(const QString& name) {
 
 } // namespace
 
-QIcon iconForName(const QString& name) { return iconOfType(typeForName(name)); }
+QIcon iconForName(const QString& name) {
+    return iconOfType(typeForName(name));
+}
 
 QString typeNameForName(const QString& name) {
     QString base = baseName(name);

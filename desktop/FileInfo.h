@@ -10,11 +10,11 @@ namespace desk {
 
 QIcon iconForName(const QString& name);
 QString typeNameForName(const QString& name);
-QIcon iconForFile(const QString& path);  // reads the disk (folders, executables, contents)
+QIcon iconForFile(const QString& path); // reads the disk (folders, executables, contents)
 QString typeNameForFile(const QString& path);
 
 // A process-wide image list: the same index always gives the same icon.
 int iconIndexForName(const QString& name);
-QIcon iconAt(int index);  // null icon for an unknown index
+QIcon iconAt(int index); // null icon for an unknown index
 
 } // namespace desk

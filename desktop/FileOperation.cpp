@@ -19,7 +19,9 @@ namespace {
 
 constexpr qint64 kChunk = 1 << 20;
 
-QString clean(const QString& p) { return QDir::cleanPath(QFileInfo(p).absoluteFilePath()); }
+QString clean(const QString& p) {
+    return QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+}
 
 bool isInside(const QString& path, const QString& folder) {
     return path == folder || path.startsWith(folder == "/" ? folder : folder + '/');
@@ -38,7 +40,8 @@ bool isRealDir(const QString& p) {
 
 class Operation {
 public:
-    Operation(QWidget* owner, TFileOpFunc func, int flags) : owner_(owner), func_(func), flags_(flags) {}
+    Operation(QWidget* owner, TFileOpFunc func, int flags)
+        : owner_(owner), func_(func), flags_(flags) {}
 
     FileOpResult run(const QStringList& from, const QString& to);
 
@@ -105,7 +108,8 @@ bool Operation::progressStep(const QString& label, qint64 bytes) {
     done_ += bytes;
     if (progress_) {
         if (!label.isEmpty()) progress_->setLabelText(label);
-        progress_->setValue(total_ > 0 ? static_cast<int>(qMin<qint64>(1000, done_ * 1000 / total_)) : 0);
+        progress_->setValue(total_ > 0 ? static_cast<int>(qMin<qint64>(1000, done_ * 1000 / total_))
+                                       : 0);
         QCoreApplication::processEvents();
         if (progress_->wasCanceled()) result_.aborted = true;
     }
@@ -123,10 +127,16 @@ bool Operation::mayReplace(const QString& dst, bool isDir) {
               : "This folder already contains a file named '" + name +
                     "'.\r\rWould you like to replace the existing file?";
     switch (MessageDlg(text, mtConfirmation, mbYes | mbYesToAll | mbNo | mbCancel, owner_)) {
-    case mrYes: return true;
-    case mrYesToAll: yesToAll_ = true; return true;
-    case mrNo: return false;
-    default: result_.aborted = true; return false;
+    case mrYes:
+        return true;
+    case mrYesToAll:
+        yesToAll_ = true;
+        return true;
+    case mrNo:
+        return false;
+    default:
+        result_.aborted = true;
+        return false;
     }
 }
 
@@ -184,7 +194,8 @@ bool Operation::copyOne(const QString& src, const QString& dst) {
             if (::symlink(buf, QFile::encodeName(dst).constData()) == 0) return true;
         }
         (void)target;
-        fail(src, "Cannot copy " + QFileInfo(src).fileName() + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+        fail(src, "Cannot copy " + QFileInfo(src).fileName() + ": " +
+                      QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (S_ISDIR(st.st_mode)) return copyTree(src, dst);
@@ -194,7 +205,8 @@ bool Operation::copyOne(const QString& src, const QString& dst) {
     }
     if (!copyFileData(src, dst)) {
         if (!result_.aborted)
-            fail(src, "Cannot copy " + QFileInfo(src).fileName() + " to " + QFileInfo(dst).absolutePath() + ".");
+            fail(src, "Cannot copy " + QFileInfo(src).fileName() + " to " +
+                          QFileInfo(dst).absolutePath() + ".");
         return false;
     }
     return true;
@@ -210,8 +222,8 @@ bool Operation::copyTree(const QString& src, const QString& dst) {
         return false;
     }
     bool ok = true;
-    const QStringList names = QDir(src).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                  QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList names = QDir(src).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& n : names) {
         if (result_.aborted) return false;
         const QString s = src + '/' + n, d = dst + '/' + n;
@@ -236,7 +248,7 @@ bool Operation::transfer(const QString& src, const QString& dstIn, bool move) {
         return false;
     }
     if (dst == src) {
-        if (move) return true;  // moving onto itself changes nothing
+        if (move) return true; // moving onto itself changes nothing
         dst = collisionName(dst);
     } else if (exists(dst)) {
         const bool dirs = isRealDir(src) && isRealDir(dst);
@@ -267,14 +279,15 @@ bool Operation::moveItem(const QString& src, const QString& dst) {
             if (result_.aborted) return false;
             const QString from = src + '/' + n, to = dst + '/' + n;
             if (exists(to) && isRealDir(from) != isRealDir(to)) {
-                fail(from, "Cannot replace " + n + ": a file and a folder cannot replace each other.");
+                fail(from,
+                     "Cannot replace " + n + ": a file and a folder cannot replace each other.");
                 ok = false;
                 continue;
             }
             if (exists(to) && !isRealDir(to) && !mayReplace(to, false)) continue;
             ok = moveItem(from, to) && ok;
         }
-        ::rmdir(s.constData());  // only when it ended up empty
+        ::rmdir(s.constData()); // only when it ended up empty
         return ok;
     }
     // Same file system: a rename does it at once (and replaces a file atomically).
@@ -301,9 +314,10 @@ bool Operation::remove(const QString& path) {
         if (QFile::moveToTrash(path)) return true;
         // Without a trash on that disk, deleting for good needs a yes.
         if (!confirm() ||
-            MessageDlg("'" + QFileInfo(path).fileName() +
-                           "' cannot be moved to the trash.\r\rDo you want to delete it permanently?",
-                       mtConfirmation, mbYes | mbNo, owner_) != mrYes) {
+            MessageDlg(
+                "'" + QFileInfo(path).fileName() +
+                    "' cannot be moved to the trash.\r\rDo you want to delete it permanently?",
+                mtConfirmation, mbYes | mbNo, owner_) != mrYes) {
             fail(path, "'" + QFileInfo(path).fileName() + "' was not deleted.");
             return false;
         }

@@ -14,18 +14,18 @@ namespace desk {
 enum TFileOpFunc { FO_MOVE = 1, FO_COPY = 2, FO_DELETE = 3, FO_RENAME = 4 };
 
 // Flags with the shell's values; the others are accepted and ignored.
-constexpr int FOF_SILENT = 0x04;             // no progress window
-constexpr int FOF_RENAMEONCOLLISION = 0x08;  // a copy beside an existing name gets "name (2).ext"
-constexpr int FOF_NOCONFIRMATION = 0x10;     // overwrite and delete without asking
-constexpr int FOF_ALLOWUNDO = 0x40;          // delete moves to the trash
-constexpr int FOF_FILESONLY = 0x80;          // wildcards match files only
-constexpr int FOF_NOERRORUI = 0x400;         // failures are not shown
+constexpr int FOF_SILENT = 0x04;            // no progress window
+constexpr int FOF_RENAMEONCOLLISION = 0x08; // a copy beside an existing name gets "name (2).ext"
+constexpr int FOF_NOCONFIRMATION = 0x10;    // overwrite and delete without asking
+constexpr int FOF_ALLOWUNDO = 0x40;         // delete moves to the trash
+constexpr int FOF_FILESONLY = 0x80;         // wildcards match files only
+constexpr int FOF_NOERRORUI = 0x400;        // failures are not shown
 
 struct FileOpResult {
-    int code = 0;        // 0 = everything done
-    bool aborted = false;  // the user cancelled (a question or the progress window)
-    QStringList created;   // final paths of what was copied or moved
-    QStringList failed;    // sources that could not be processed
+    int code = 0;         // 0 = everything done
+    bool aborted = false; // the user cancelled (a question or the progress window)
+    QStringList created;  // final paths of what was copied or moved
+    QStringList failed;   // sources that could not be processed
 };
 
 // Runs one operation over sources (absolute paths; a '*' or '?' in the last

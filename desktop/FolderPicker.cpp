@@ -18,6 +18,8 @@ QString selectDirectory(QWidget* parent, const QString& caption, const QString& 
     return QFileDialog::getExistingDirectory(parent, caption, start, QFileDialog::ShowDirsOnly);
 }
 
-void setFolderPicker(FolderPickerFunc f) { picker() = std::move(f); }
+void setFolderPicker(FolderPickerFunc f) {
+    picker() = std::move(f);
+}
 
 } // namespace desk

@@ -1,5 +1,6 @@
 #include "desktop/Launch.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
-#include <QDialogButtonBox>
 
 #include "desktop/Shell.h"
 
@@ -19,9 +19,21 @@ QStringList terminalCandidates() {
     QStringList out;
     const QString env = qEnvironmentVariable("TERMINAL").trimmed();
     if (!env.isEmpty()) out << env;
-    out << "x-terminal-emulator" << "gnome-terminal" << "konsole" << "xfce4-terminal"
-        << "mate-terminal" << "lxterminal" << "qterminal" << "tilix" << "terminator"
-        << "alacritty" << "kitty" << "foot" << "urxvt" << "rxvt" << "xterm";
+    out << "x-terminal-emulator"
+        << "gnome-terminal"
+        << "konsole"
+        << "xfce4-terminal"
+        << "mate-terminal"
+        << "lxterminal"
+        << "qterminal"
+        << "tilix"
+        << "terminator"
+        << "alacritty"
+        << "kitty"
+        << "foot"
+        << "urxvt"
+        << "rxvt"
+        << "xterm";
     return out;
 }
 
@@ -84,6 +96,8 @@ bool TextViewerDialog::loadFile(const QString& file) {
     return true;
 }
 
-QString TextViewerDialog::text() const { return edit_->toPlainText(); }
+QString TextViewerDialog::text() const {
+    return edit_->toPlainText();
+}
 
 } // namespace desk

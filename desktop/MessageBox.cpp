@@ -29,14 +29,20 @@ const ButtonMap kButtons[] = {
 
 QString defaultCaption(TMsgDlgType type) {
     switch (type) {
-    case mtWarning: return "Warning";
-    case mtError: return "Error";
-    case mtInformation: return "Information";
-    case mtConfirmation: return "Confirmation";
-    case mtCustom: break;
+    case mtWarning:
+        return "Warning";
+    case mtError:
+        return "Error";
+    case mtInformation:
+        return "Information";
+    case mtConfirmation:
+        return "Confirmation";
+    case mtCustom:
+        break;
     }
-    return QApplication::applicationDisplayName().isEmpty() ? QApplication::applicationName()
-                                                           : QApplication::applicationDisplayName();
+    return QApplication::applicationDisplayName().isEmpty()
+               ? QApplication::applicationName()
+               : QApplication::applicationDisplayName();
 }
 
 QtMessageService defaultService;
@@ -53,11 +59,21 @@ int QtMessageService::messageDlg(QWidget* parent, const QString& caption, const 
     shown.replace('\r', '\n');
     box.setText(shown);
     switch (type) {
-    case mtWarning: box.setIcon(QMessageBox::Warning); break;
-    case mtError: box.setIcon(QMessageBox::Critical); break;
-    case mtInformation: box.setIcon(QMessageBox::Information); break;
-    case mtConfirmation: box.setIcon(QMessageBox::Question); break;
-    case mtCustom: box.setIcon(QMessageBox::NoIcon); break;
+    case mtWarning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case mtError:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case mtInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case mtConfirmation:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case mtCustom:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     if (buttons == 0) buttons = mbOK;
     QMessageBox::StandardButtons set;
@@ -102,9 +118,13 @@ QStringList ScriptedMessageService::texts() const {
     return out;
 }
 
-MessageService& messageService() { return current ? *current : defaultService; }
+MessageService& messageService() {
+    return current ? *current : defaultService;
+}
 
-void setMessageService(MessageService* service) { current = service; }
+void setMessageService(MessageService* service) {
+    current = service;
+}
 
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent) {
     return messageService().messageDlg(parent, {}, text, type, buttons);

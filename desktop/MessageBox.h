@@ -51,8 +51,8 @@ public:
 // The QMessageBox implementation.
 class QtMessageService : public MessageService {
 public:
-    int messageDlg(QWidget* parent, const QString& caption, const QString& text,
-                   TMsgDlgType type, int buttons) override;
+    int messageDlg(QWidget* parent, const QString& caption, const QString& text, TMsgDlgType type,
+                   int buttons) override;
 };
 
 // Records every box and answers from a queue (then with defaultAnswer, or,
@@ -70,8 +70,8 @@ public:
     QList<int> answers;
     int defaultAnswer = mrNone;
 
-    int messageDlg(QWidget* parent, const QString& caption, const QString& text,
-                   TMsgDlgType type, int buttons) override;
+    int messageDlg(QWidget* parent, const QString& caption, const QString& text, TMsgDlgType type,
+                   int buttons) override;
     QStringList texts() const;
 };
 
@@ -82,8 +82,8 @@ void setMessageService(MessageService* service);
 
 // The usual calls.
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr);
-void ShowMessage(const QString& text, QWidget* parent = nullptr);  // plain box, OK
-void showInformation(const QString& text, QWidget* parent = nullptr);  // information icon, OK
-bool askYesNo(const QString& text, QWidget* parent = nullptr);  // information icon, Yes/No
+void ShowMessage(const QString& text, QWidget* parent = nullptr);     // plain box, OK
+void showInformation(const QString& text, QWidget* parent = nullptr); // information icon, OK
+bool askYesNo(const QString& text, QWidget* parent = nullptr);        // information icon, Yes/No
 
 } // namespace desk

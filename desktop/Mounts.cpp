@@ -37,21 +37,22 @@ QString unescapeField(const QString& field) {
 }
 
 bool isNetworkType(const QString& fs) {
-    static const QSet<QString> net = {"nfs",  "nfs4",     "cifs",      "smb",  "smb3",
-                                      "smbfs", "ncpfs",   "afs",       "coda", "ceph",
-                                      "glusterfs", "9p",  "davfs",     "lustre", "gfs2",
-                                      "ocfs2", "fuse.sshfs", "fuse.glusterfs", "fuse.ceph",
-                                      "fuse.s3fs", "fuse.rclone", "fuse.davfs", "fuse.curlftpfs",
-                                      "fuse.smbnetfs", "fuse.afpfs", "fuse.sshfs-fuse"};
+    static const QSet<QString> net = {
+        "nfs",         "nfs4",           "cifs",           "smb",
+        "smb3",        "smbfs",          "ncpfs",          "afs",
+        "coda",        "ceph",           "glusterfs",      "9p",
+        "davfs",       "lustre",         "gfs2",           "ocfs2",
+        "fuse.sshfs",  "fuse.glusterfs", "fuse.ceph",      "fuse.s3fs",
+        "fuse.rclone", "fuse.davfs",     "fuse.curlftpfs", "fuse.smbnetfs",
+        "fuse.afpfs",  "fuse.sshfs-fuse"};
     return net.contains(fs);
 }
 
 bool isDiskType(const QString& fs) {
-    static const QSet<QString> disk = {"ext2", "ext3", "ext4", "xfs", "btrfs", "zfs",
-                                       "jfs", "reiserfs", "f2fs", "vfat", "fat", "msdos",
-                                       "exfat", "ntfs", "ntfs3", "fuseblk", "hfs", "hfsplus",
-                                       "overlay", "bcachefs", "nilfs2", "minix", "ufs",
-                                       "fuse.ntfs-3g"};
+    static const QSet<QString> disk = {
+        "ext2", "ext3",    "ext4",    "xfs",      "btrfs",  "zfs",   "jfs",   "reiserfs",
+        "f2fs", "vfat",    "fat",     "msdos",    "exfat",  "ntfs",  "ntfs3", "fuseblk",
+        "hfs",  "hfsplus", "overlay", "bcachefs", "nilfs2", "minix", "ufs",   "fuse.ntfs-3g"};
     return disk.contains(fs);
 }
 
@@ -78,8 +79,8 @@ bool isRemovable(const QString& source, const QString& sysBlock) {
     // A partition: its disk is the longest /sys/block entry that prefixes it
     // (sdb1 -> sdb, mmcblk0p1 -> mmcblk0, nvme0n1p2 -> nvme0n1).
     QString best;
-    const QStringList disks = QDir(sysBlock).entryList(QDir::Dirs | QDir::NoDotAndDotDot |
-                                                       QDir::System);
+    const QStringList disks =
+        QDir(sysBlock).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
     for (const QString& d : disks)
         if (dev.startsWith(d) && d.size() > best.size()) best = d;
     if (!best.isEmpty()) return readFlag(sysBlock + '/' + best + "/removable");
@@ -136,7 +137,9 @@ void setMountsTablePath(const QString& path) {
     tablePath() = path.isEmpty() ? QStringLiteral("/proc/self/mounts") : path;
 }
 
-void setSysBlockDir(const QString& path) { blockDir() = path; }
+void setSysBlockDir(const QString& path) {
+    blockDir() = path;
+}
 
 QString driveCaption(const MountEntry& m) {
     if (m.driveType == DRIVE_REMOTE && !m.remoteName.isEmpty())

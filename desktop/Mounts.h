@@ -19,11 +19,11 @@ enum TDriveType {
 };
 
 struct MountEntry {
-    QString mountPoint;  // "/media/usb"
-    QString source;      // "/dev/sdb1", "//server/share", "host:/export"
-    QString fsType;      // "vfat", "cifs", ...
+    QString mountPoint; // "/media/usb"
+    QString source;     // "/dev/sdb1", "//server/share", "host:/export"
+    QString fsType;     // "vfat", "cifs", ...
     int driveType = DRIVE_UNKNOWN;
-    QString remoteName;  // source of a remote mount, else empty
+    QString remoteName; // source of a remote mount, else empty
 };
 
 // Parses a mounts table (the text of /proc/self/mounts).  Pseudo and RAM

@@ -44,8 +44,8 @@ QString sampleName(const QString& ext) {
 } // namespace
 
 const QStringList& archiveExtensions() {
-    static const QStringList exts = {".ARC", ".ARJ", ".CAB", ".GZ",  ".HA",  ".LHA", ".LZH",
-                                     ".PAK", ".RAR", ".TAR", ".Z",   ".ZIP", ".ZOO"};
+    static const QStringList exts = {".ARC", ".ARJ", ".CAB", ".GZ", ".HA",  ".LHA", ".LZH",
+                                     ".PAK", ".RAR", ".TAR", ".Z",  ".ZIP", ".ZOO"};
     return exts;
 }
 
@@ -69,9 +69,15 @@ QList<ExtensionType> archiveMimeTypes() {
     return out;
 }
 
-QString desktopEntryFile() { return xdgDataHome() + "/applications/" + kDesktopId; }
-QString mimePackageFile() { return xdgDataHome() + "/mime/packages/olmek95.xml"; }
-QString mimeAppsListFile() { return xdgConfigHome() + "/mimeapps.list"; }
+QString desktopEntryFile() {
+    return xdgDataHome() + "/applications/" + kDesktopId;
+}
+QString mimePackageFile() {
+    return xdgDataHome() + "/mime/packages/olmek95.xml";
+}
+QString mimeAppsListFile() {
+    return xdgConfigHome() + "/mimeapps.list";
+}
 
 QString quoteExecArgument(const QString& arg) {
     static const QString reserved = " \t\n\"'\\><~|&;$*?#()`=%";
@@ -153,8 +159,9 @@ bool RegisterFileTypes(const QString& programPath, QString* error, bool runUpdat
 
     // Types for the extensions the system does not know.
     if (anyOurs) {
-        QString xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+        QString xml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
         for (const ExtensionType& t : types) {
             if (!t.ours) continue;
             xml += "  <mime-type type=\"" + escapeXml(t.mimeType) + "\">\n";

@@ -13,9 +13,9 @@ namespace desk {
 const QStringList& archiveExtensions();
 
 struct ExtensionType {
-    QString extension;  // ".ZIP"
-    QString mimeType;   // "application/zip"
-    bool ours = false;  // the system had no type: ours is written in the package XML
+    QString extension; // ".ZIP"
+    QString mimeType;  // "application/zip"
+    bool ours = false; // the system had no type: ours is written in the package XML
 };
 
 // The MIME type of every archive extension: the system's where it has one,

@@ -30,7 +30,9 @@ Settings::Settings() : Settings(settingsFilePath()) {}
 Settings::Settings(const QString& iniPath)
     : store_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
 
-Settings::~Settings() { store_->sync(); }
+Settings::~Settings() {
+    store_->sync();
+}
 
 namespace {
 QString fullKey(const QString& key, const QString& name) {
@@ -81,13 +83,17 @@ bool Settings::keyExists(const QString& key) const {
     return any;
 }
 
-void Settings::removeKey(const QString& key) { store_->remove(settingsGroup(key)); }
+void Settings::removeKey(const QString& key) {
+    store_->remove(settingsGroup(key));
+}
 
 bool Settings::sync() {
     store_->sync();
     return store_->status() == QSettings::NoError;
 }
 
-QString Settings::fileName() const { return store_->fileName(); }
+QString Settings::fileName() const {
+    return store_->fileName();
+}
 
 } // namespace desk

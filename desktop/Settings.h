@@ -20,7 +20,7 @@ QString settingsGroup(const QString& key);
 
 class Settings {
 public:
-    Settings();  // opens the store at settingsFilePath()
+    Settings(); // opens the store at settingsFilePath()
     explicit Settings(const QString& iniPath);
     ~Settings();
 
@@ -30,7 +30,7 @@ public:
 
     // True when the stored text starts with 1, T, Y, t or y.
     bool readBool(const QString& key, const QString& name, bool def) const;
-    void writeBool(const QString& key, const QString& name, bool value);  // "1" / "0"
+    void writeBool(const QString& key, const QString& name, bool value); // "1" / "0"
 
     // def when the value is missing or not a decimal integer.
     int readInt(const QString& key, const QString& name, int def) const;

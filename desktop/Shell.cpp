@@ -25,7 +25,9 @@ bool isProgram(const QFileInfo& fi) {
     QFile f(fi.absoluteFilePath());
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = f.read(4);
-    return head.startsWith("\x7f" "ELF") || head.startsWith("#!");
+    return head.startsWith("\x7f"
+                           "ELF") ||
+           head.startsWith("#!");
 }
 
 void releaseProcess(QProcess* p) {
@@ -99,7 +101,9 @@ QStringList applicationsFor(const QString& mimeType) {
     return associatedApplications(types);
 }
 
-QString desktopEntryPath(const QString& desktopId) { return findDesktopEntry(desktopId); }
+QString desktopEntryPath(const QString& desktopId) {
+    return findDesktopEntry(desktopId);
+}
 
 QString desktopEntryName(const QString& desktopId) {
     const DesktopEntry e = DesktopEntry::load(findDesktopEntry(desktopId));

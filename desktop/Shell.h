@@ -11,17 +11,17 @@
 namespace desk {
 
 // Results below 33 are failures, as the shell's were.
-constexpr int SE_ERR_FNF = 2;         // file not found
+constexpr int SE_ERR_FNF = 2; // file not found
 constexpr int SE_ERR_ACCESSDENIED = 5;
-constexpr int SE_ERR_NOASSOC = 31;    // no application for the file's type
+constexpr int SE_ERR_NOASSOC = 31; // no application for the file's type
 constexpr int SE_OK = 42;
 
 struct ShellExecResult {
-    int code = 0;  // > 32 on success
+    int code = 0; // > 32 on success
     // The started program when the caller asked to keep it (KeepProcess);
     // releasing it while it still runs lets it run on.
     std::shared_ptr<QProcess> process;
-    QString program;    // what was started
+    QString program; // what was started
     QStringList arguments;
 
     bool ok() const { return code > 32; }

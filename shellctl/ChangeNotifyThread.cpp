@@ -12,8 +12,8 @@ namespace {
 // What counts as a change of a folder's listing; plain writes are seen when
 // the file is closed, so a long copy does not refresh on every block.
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                     IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF |
-                                     IN_MOVE_SELF | IN_ONLYDIR;
+                                     IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
+                                     IN_ONLYDIR;
 } // namespace
 
 TChangeNotifyThread::TChangeNotifyThread(const QStringList& folders, QObject* parent)
@@ -61,7 +61,7 @@ void TChangeNotifyThread::run() {
             if (errno == EINTR) continue;
             break;
         }
-        if (fds[1].revents) break;  // the stop message
+        if (fds[1].revents) break; // the stop message
         if (!(fds[0].revents & POLLIN)) continue;
         QSet<QString> dirty;
         for (;;) {

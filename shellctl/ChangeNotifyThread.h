@@ -16,7 +16,7 @@ public:
     // At most one changed(folder) per folder waits for the receiver at a
     // time: the next one is sent after acknowledge(folder).
     explicit TChangeNotifyThread(const QStringList& folders, QObject* parent = nullptr);
-    ~TChangeNotifyThread() override;  // stops and joins
+    ~TChangeNotifyThread() override; // stops and joins
 
     QStringList folders() const { return folders_; }
     // Ends the wait and joins the thread.  Safe to call more than once.

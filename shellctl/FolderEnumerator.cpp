@@ -50,24 +50,24 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
     stack_->addWidget(list_);
     stack_->addWidget(report_);
 
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(report_),
-                                 static_cast<QAbstractItemView*>(list_)}) {
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(report_), static_cast<QAbstractItemView*>(list_)}) {
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         v->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
         v->setDragEnabled(AllowOLEDrag);
         v->setDragDropMode(QAbstractItemView::DragOnly);
         connect(v, &QAbstractItemView::doubleClicked, this, &TFolderEnumerator::onActivated);
         v->installEventFilter(this);
-        connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& pos) {
-            onContextMenu(v->viewport()->mapToGlobal(pos));
-        });
+        connect(v, &QWidget::customContextMenuRequested, this,
+                [this, v](const QPoint& pos) { onContextMenu(v->viewport()->mapToGlobal(pos)); });
     }
     connect(report_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emitSelectionChange(); });
     connect(report_->header(), &QHeaderView::sectionClicked, this, [this](int section) {
         if (!columnClick_) return;
         const auto column = static_cast<TColumnName>(section);
-        if (column == sortColumn_ && sortOrder_ == soAscending) SetSortOrder(soDescending);
+        if (column == sortColumn_ && sortOrder_ == soAscending)
+            SetSortOrder(soDescending);
         else {
             sortColumn_ = column;
             SetSortOrder(soAscending);
@@ -106,8 +106,8 @@ bool TFolderEnumerator::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFolderEnumerator::applySwitches() {
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(report_),
-                                 static_cast<QAbstractItemView*>(list_)})
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(report_), static_cast<QAbstractItemView*>(list_)})
         v->setDragEnabled(AllowOLEDrag);
 }
 
@@ -184,14 +184,16 @@ void TFolderEnumerator::SetViewStyle(TViewStyle style) {
         list_->setGridSize(QSize());
         list_->setWrapping(true);
         break;
-    case vsReport: break;
+    case vsReport:
+        break;
     }
     stack_->setCurrentWidget(style == vsReport ? static_cast<QWidget*>(report_) : list_);
 }
 
 void TFolderEnumerator::SetMultiSelect(bool on) {
     multiSelect_ = on;
-    const auto mode = on ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
+    const auto mode =
+        on ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
     report_->setSelectionMode(mode);
     list_->setSelectionMode(mode);
     if (!on && SelectedCount() > 1) {
@@ -206,7 +208,9 @@ void TFolderEnumerator::SetShowFolders(bool on) {
     Refresh();
 }
 
-void TFolderEnumerator::SetShowVirtualFolders(bool on) { showVirtualFolders_ = on; }
+void TFolderEnumerator::SetShowVirtualFolders(bool on) {
+    showVirtualFolders_ = on;
+}
 
 void TFolderEnumerator::SetShowHidden(bool on) {
     showHidden_ = on;
@@ -217,9 +221,8 @@ void TFolderEnumerator::SetSortColumn(TColumnName column) {
     sortColumn_ = column;
     model_->sortBy(sortColumn_, sortOrder_);
     report_->header()->setSortIndicatorShown(sortOrder_ != soUnSorted);
-    report_->header()->setSortIndicator(sortColumn_, sortOrder_ == soDescending
-                                                         ? Qt::DescendingOrder
-                                                         : Qt::AscendingOrder);
+    report_->header()->setSortIndicator(
+        sortColumn_, sortOrder_ == soDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TFolderEnumerator::SetSortOrder(TColumnSortOrder order) {
@@ -262,7 +265,9 @@ QString TFolderEnumerator::SelectedItemPath(int i) const {
     return model_->item(rows[i - 1].row()).path;
 }
 
-int TFolderEnumerator::ItemCount() const { return model_->count(); }
+int TFolderEnumerator::ItemCount() const {
+    return model_->count();
+}
 
 TFolderItemRecord TFolderEnumerator::ItemRecord(int index) const {
     TFolderItemRecord r;
@@ -293,9 +298,13 @@ void TFolderEnumerator::SelectItem(int index, bool select) {
     if (select) sm->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
 }
 
-void TFolderEnumerator::ClearSelection() { report_->selectionModel()->clearSelection(); }
+void TFolderEnumerator::ClearSelection() {
+    report_->selectionModel()->clearSelection();
+}
 
-void TFolderEnumerator::Refresh() { reload(true); }
+void TFolderEnumerator::Refresh() {
+    reload(true);
+}
 
 void TFolderEnumerator::reload(bool keepSelection) {
     if (folder_.isEmpty()) return;
@@ -319,8 +328,9 @@ void TFolderEnumerator::reload(bool keepSelection) {
         int focusRow = focused.isEmpty() ? -1 : model_->rowOfName(focused);
         for (const QString& name : selected) {
             const int row = model_->rowOfName(name);
-            if (row >= 0) sm->select(model_->index(row, 0), QItemSelectionModel::Select |
-                                                                QItemSelectionModel::Rows);
+            if (row >= 0)
+                sm->select(model_->index(row, 0),
+                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
         if (focusRow < 0 && model_->count() > 0) {
             focusRow = 0;

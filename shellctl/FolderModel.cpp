@@ -125,14 +125,18 @@ void FolderModel::sortBy(TColumnName column, TColumnSortOrder order) {
     layoutAboutToBeChanged();
     auto key = [column](const FolderItem& a, const FolderItem& b) -> int {
         switch (column) {
-        case cnName: return 0;
+        case cnName:
+            return 0;
         case cnExtension:
             return QString::compare(extensionOf(a), extensionOf(b), Qt::CaseInsensitive);
-        case cnSize: return a.size < b.size ? -1 : (a.size > b.size ? 1 : 0);
+        case cnSize:
+            return a.size < b.size ? -1 : (a.size > b.size ? 1 : 0);
         case cnAttributes:
             return QString::compare(attributeText(a.attributes), attributeText(b.attributes));
-        case cnType: return QString::compare(a.type, b.type, Qt::CaseInsensitive);
-        case cnModified: return a.modified < b.modified ? -1 : (b.modified < a.modified ? 1 : 0);
+        case cnType:
+            return QString::compare(a.type, b.type, Qt::CaseInsensitive);
+        case cnModified:
+            return a.modified < b.modified ? -1 : (b.modified < a.modified ? 1 : 0);
         }
         return 0;
     };
@@ -164,7 +168,9 @@ int FolderModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : count();
 }
 
-int FolderModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 6; }
+int FolderModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 6;
+}
 
 QString FolderModel::sizeText(const FolderItem& item) {
     if (item.isDir) return {};
@@ -200,11 +206,16 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
         switch (column) {
-        case cnName: return it.name;
-        case cnExtension: return extensionOf(it);
-        case cnSize: return sizeText(it);
-        case cnAttributes: return attributeText(it.attributes);
-        case cnType: return it.type;
+        case cnName:
+            return it.name;
+        case cnExtension:
+            return extensionOf(it);
+        case cnSize:
+            return sizeText(it);
+        case cnAttributes:
+            return attributeText(it.attributes);
+        case cnType:
+            return it.type;
         case cnModified:
             return it.modified.isValid() ? QLocale().toString(it.modified, QLocale::ShortFormat)
                                          : QString();
@@ -219,9 +230,12 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const {
                                               : (a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft);
         return QVariant::fromValue(h | Qt::AlignVCenter);
     }
-    case Qt::ToolTipRole: return it.path;
-    case Qt::UserRole: return it.path;
-    default: return {};
+    case Qt::ToolTipRole:
+        return it.path;
+    case Qt::UserRole:
+        return it.path;
+    default:
+        return {};
     }
 }
 
@@ -265,7 +279,9 @@ bool FolderModel::setData(const QModelIndex& index, const QVariant& value, int r
     return true;
 }
 
-QStringList FolderModel::mimeTypes() const { return {"text/uri-list"}; }
+QStringList FolderModel::mimeTypes() const {
+    return {"text/uri-list"};
+}
 
 QMimeData* FolderModel::mimeData(const QModelIndexList& indexes) const {
     QList<QUrl> urls;

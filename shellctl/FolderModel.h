@@ -20,9 +20,9 @@ struct FolderItem {
     bool isDir = false;
     qint64 size = 0;
     QDateTime modified;
-    int attributes = 0;  // DOS bits
+    int attributes = 0; // DOS bits
     QString type;
-    int order = 0;  // position as read, for soUnSorted
+    int order = 0; // position as read, for soUnSorted
 };
 
 class FolderModel : public QAbstractTableModel {

@@ -6,8 +6,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QUrl>
 #include <QSet>
+#include <QUrl>
 
 #include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
@@ -21,7 +21,9 @@ namespace {
 constexpr int PathRole = Qt::UserRole;
 constexpr int ReadRole = Qt::UserRole + 1;
 
-QString clean(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+QString clean(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 bool isUnder(const QString& path, const QString& base) {
     return base == "/" ? path.startsWith('/') : (path == base || path.startsWith(base + '/'));
@@ -232,8 +234,8 @@ void TNameSpaceEnumerator::populate(QTreeWidgetItem* item, bool force) {
         }
     };
     collect(item);
-    const bool selectedInside = isUnder(selected, path) && selected != path &&
-                                currentItem() != item;
+    const bool selectedInside =
+        isUnder(selected, path) && selected != path && currentItem() != item;
     qDeleteAll(item->takeChildren());
 
     QDir::Filters filters = QDir::Dirs | QDir::NoDotAndDotDot;
@@ -295,7 +297,9 @@ void TNameSpaceEnumerator::onCollapsed(QTreeWidgetItem*) {
     if (!rebuilding_) restartWatch();
 }
 
-QString TNameSpaceEnumerator::SelectedPath() const { return itemPath(currentItem()); }
+QString TNameSpaceEnumerator::SelectedPath() const {
+    return itemPath(currentItem());
+}
 
 bool TNameSpaceEnumerator::SelectPath(const QString& path) {
     if (path.trimmed().isEmpty()) return false;
@@ -408,7 +412,8 @@ void TNameSpaceEnumerator::Refresh() {
     } else if (!selected.isEmpty()) {
         // Keep the selection without telling anyone, unless the folder is gone.
         QString target = selected;
-        while (!QFileInfo(target).isDir() && target != "/") target = QFileInfo(target).absolutePath();
+        while (!QFileInfo(target).isDir() && target != "/")
+            target = QFileInfo(target).absolutePath();
         if (target == selected) {
             const QSignalBlocker block(this);
             SelectPath(target);
@@ -459,7 +464,9 @@ QMimeData* TNameSpaceEnumerator::mimeData(const QList<QTreeWidgetItem*>& items) 
     return data;
 }
 
-QStringList TNameSpaceEnumerator::mimeTypes() const { return {"text/uri-list"}; }
+QStringList TNameSpaceEnumerator::mimeTypes() const {
+    return {"text/uri-list"};
+}
 
 void TNameSpaceEnumerator::startDrag(Qt::DropActions actions) {
     if (AllowOLEDrag) QTreeWidget::startDrag(actions);

@@ -49,9 +49,8 @@ QMenu* createShellMenu(QWidget* parent, const QStringList& paths) {
         if (!desk::openTerminal(fi.isDir() ? fi.absoluteFilePath() : fi.absolutePath()))
             desk::showInformation("No terminal program was found.");
     });
-    menu->addAction("Copy Path", menu, [paths] {
-        QGuiApplication::clipboard()->setText(paths.join('\n'));
-    });
+    menu->addAction("Copy Path", menu,
+                    [paths] { QGuiApplication::clipboard()->setText(paths.join('\n')); });
     menu->addSeparator();
     menu->addAction("Properties", menu, [first] { desk::showInformation(propertiesText(first)); });
     return menu;

@@ -48,6 +48,6 @@ struct TFolderColumn {
 // One list item as the application reads it.
 struct TFolderItemRecord {
     QString DisplayName;
-    QDateTime Modified;  // local time
-    std::uint32_t Size = 0;  // low 32 bits, as the design's record held
+    QDateTime Modified;     // local time
+    std::uint32_t Size = 0; // low 32 bits, as the design's record held
 };

@@ -14,7 +14,8 @@ namespace testenv {
 // XDG_RUNTIME_DIR into root; system folders stay visible through
 // XDG_DATA_DIRS unless a test changes it.
 inline void isolate(const QString& root) {
-    for (const char* sub : {"home", "config", "data", "cache", "run"}) QDir().mkpath(root + '/' + sub);
+    for (const char* sub : {"home", "config", "data", "cache", "run"})
+        QDir().mkpath(root + '/' + sub);
     QFile::setPermissions(root + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOME", (root + "/home").toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (root + "/config").toLocal8Bit());

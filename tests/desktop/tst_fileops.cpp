@@ -66,7 +66,8 @@ private slots:
 
     void copyFileToNewName() {
         write(path("src/a.txt"), "hello");
-        QFile::setPermissions(path("src/a.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(path("src/a.txt"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QDateTime old = QDateTime::currentDateTime().addDays(-3);
         {
             QFile f(path("src/a.txt"));
@@ -219,7 +220,8 @@ private slots:
         boxes_.answers = {mrNo};
         QVERIFY(!ShellDelete(nullptr, path("a.txt") + ";" + path("b.txt"), true, true));
         QVERIFY(QFile::exists(path("a.txt")));
-        QCOMPARE(boxes_.texts().first(), QString("Are you sure you want to move these 2 items to the trash?"));
+        QCOMPARE(boxes_.texts().first(),
+                 QString("Are you sure you want to move these 2 items to the trash?"));
 
         boxes_.answers = {mrYes};
         const bool trashed = ShellDelete(nullptr, path("a.txt"), true, true);
@@ -228,7 +230,8 @@ private slots:
             // Somewhere in a trash folder, with its contents.
             const QString home = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash/files/a.txt";
             const QString top = QFileInfo(dir_->path()).absolutePath();
-            QVERIFY(QFile::exists(home) || !QDir(top).entryList({".Trash*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+            QVERIFY(QFile::exists(home) ||
+                    !QDir(top).entryList({".Trash*"}, QDir::Dirs | QDir::Hidden).isEmpty());
         }
 
         // For good, without asking.

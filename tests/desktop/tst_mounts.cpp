@@ -113,7 +113,8 @@ private slots:
 
     void hostileTablesAreHarmless() {
         QString big;
-        for (int i = 0; i < 2000; ++i) big += "/dev/sda1 /m" + QString::number(i) + " ext4 rw 0 0\n";
+        for (int i = 0; i < 2000; ++i)
+            big += "/dev/sda1 /m" + QString::number(i) + " ext4 rw 0 0\n";
         big += QString(100000, 'x') + "\n";
         big += "/dev/../../etc/passwd /evil ext4 rw 0 0\n";
         big += "relative path ext4 rw 0 0\n";
@@ -132,9 +133,12 @@ private slots:
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         // Only folders that exist count on the running system.
-        f.write(("/dev/sda1 " + dir.path() + " ext4 rw 0 0\n"
+        f.write(("/dev/sda1 " + dir.path() +
+                 " ext4 rw 0 0\n"
                  "/dev/sda1 /etc/hostname ext4 rw 0 0\n"
-                 "//srv/share " + dir.path() + "/missing cifs rw 0 0\n").toUtf8());
+                 "//srv/share " +
+                 dir.path() + "/missing cifs rw 0 0\n")
+                    .toUtf8());
         f.close();
         setMountsTablePath(path);
         setSysBlockDir(sys_.path());

@@ -32,15 +32,17 @@ private slots:
     }
 
     void filesLiveInTheXdgFolders() {
-        QCOMPARE(desktopEntryFile(), qEnvironmentVariable("XDG_DATA_HOME") + "/applications/olmek95.desktop");
-        QCOMPARE(mimePackageFile(), qEnvironmentVariable("XDG_DATA_HOME") + "/mime/packages/olmek95.xml");
+        QCOMPARE(desktopEntryFile(),
+                 qEnvironmentVariable("XDG_DATA_HOME") + "/applications/olmek95.desktop");
+        QCOMPARE(mimePackageFile(),
+                 qEnvironmentVariable("XDG_DATA_HOME") + "/mime/packages/olmek95.xml");
         QCOMPARE(mimeAppsListFile(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/mimeapps.list");
     }
 
     void extensionsInDesignOrder() {
-        QCOMPARE(archiveExtensions(), QStringList({".ARC", ".ARJ", ".CAB", ".GZ", ".HA", ".LHA",
-                                                   ".LZH", ".PAK", ".RAR", ".TAR", ".Z", ".ZIP",
-                                                   ".ZOO"}));
+        QCOMPARE(archiveExtensions(),
+                 QStringList({".ARC", ".ARJ", ".CAB", ".GZ", ".HA", ".LHA", ".LZH", ".PAK", ".RAR",
+                              ".TAR", ".Z", ".ZIP", ".ZOO"}));
         const auto types = archiveMimeTypes();
         QCOMPARE(types.size(), 13);
         for (const ExtensionType& t : types) {
@@ -108,12 +110,14 @@ private slots:
                                   "text/html=old.desktop;\n");
         QVERIFY(RegisterFileTypes("/usr/bin/olmek", nullptr, false));
         const QString text = read(mimeAppsListFile());
-        QVERIFY(text.startsWith("# my associations\n[Added Associations]\napplication/zip=ark.desktop;\n"));
+        QVERIFY(text.startsWith(
+            "# my associations\n[Added Associations]\napplication/zip=ark.desktop;\n"));
         QVERIFY(text.contains("text/plain=vim.desktop;\n"));
         QVERIFY(text.contains("image/png=viewer.desktop\n"));
         QVERIFY(text.contains("[Removed Associations]\ntext/html=old.desktop;\n"));
         QVERIFY(text.contains("application/zip=olmek95.desktop;\n"));
-        QVERIFY(!text.contains("[Default Applications]\ntext/plain=vim.desktop;\napplication/zip=ark"));
+        QVERIFY(
+            !text.contains("[Default Applications]\ntext/plain=vim.desktop;\napplication/zip=ark"));
         const auto groups = parseKeyFile(text);
         for (const ExtensionType& t : archiveMimeTypes())
             QCOMPARE(groups["Default Applications"].value(t.mimeType), QString("olmek95.desktop;"));
@@ -136,24 +140,31 @@ private slots:
     void mergeIsLineExact() {
         QCOMPARE(mergeMimeAppsList("", {"a/b"}, "x.desktop"),
                  QString("[Default Applications]\na/b=x.desktop;\n"));
-        QCOMPARE(mergeMimeAppsList("[Default Applications]\na/b=y.desktop;\n\n[Other]\nk=v\n",
-                                   {"a/b", "c/d"}, "x.desktop"),
-                 QString("[Default Applications]\na/b=x.desktop;\nc/d=x.desktop;\n\n[Other]\nk=v\n"));
+        QCOMPARE(
+            mergeMimeAppsList("[Default Applications]\na/b=y.desktop;\n\n[Other]\nk=v\n",
+                              {"a/b", "c/d"}, "x.desktop"),
+            QString("[Default Applications]\na/b=x.desktop;\nc/d=x.desktop;\n\n[Other]\nk=v\n"));
         QCOMPARE(mergeMimeAppsList("[Other]\nk=v", {"a/b"}, "x.desktop"),
                  QString("[Other]\nk=v\n\n[Default Applications]\na/b=x.desktop;\n"));
         // A commented-out line is not an entry.
-        QCOMPARE(mergeMimeAppsList("[Default Applications]\n#a/b=y.desktop\n", {"a/b"}, "x.desktop"),
-                 QString("[Default Applications]\n#a/b=y.desktop\na/b=x.desktop;\n"));
+        QCOMPARE(
+            mergeMimeAppsList("[Default Applications]\n#a/b=y.desktop\n", {"a/b"}, "x.desktop"),
+            QString("[Default Applications]\n#a/b=y.desktop\na/b=x.desktop;\n"));
     }
 
     void execArgumentsAreQuoted_data() {
         QTest::addColumn<QString>("arg");
         QTest::addColumn<QString>("quoted");
-        QTest::newRow("plain") << "/usr/bin/olmek" << "/usr/bin/olmek";
-        QTest::newRow("blank") << "/opt/a b/olmek" << "\"/opt/a b/olmek\"";
-        QTest::newRow("dollar") << "/x/$HOME" << "\"/x/\\\\$HOME\"";
-        QTest::newRow("percent") << "/x/100%" << "\"/x/100%%\"";
-        QTest::newRow("backslash") << "/x/a\\b" << "\"/x/a\\\\\\\\b\"";
+        QTest::newRow("plain") << "/usr/bin/olmek"
+                               << "/usr/bin/olmek";
+        QTest::newRow("blank") << "/opt/a b/olmek"
+                               << "\"/opt/a b/olmek\"";
+        QTest::newRow("dollar") << "/x/$HOME"
+                                << "\"/x/\\\\$HOME\"";
+        QTest::newRow("percent") << "/x/100%"
+                                 << "\"/x/100%%\"";
+        QTest::newRow("backslash") << "/x/a\\b"
+                                   << "\"/x/a\\\\\\\\b\"";
     }
     void execArgumentsAreQuoted() {
         QFETCH(QString, arg);

@@ -112,8 +112,11 @@ private slots:
 
     void terminalStartsInTheFolder() {
         const QString script = path("term.sh");
-        write(script, ("#!/bin/sh\npwd > \"" + path("term.out") + "\"\necho \"$1\" >> \"" +
-                       path("term.out") + "\"\n").toUtf8(), true);
+        write(script,
+              ("#!/bin/sh\npwd > \"" + path("term.out") + "\"\necho \"$1\" >> \"" +
+               path("term.out") + "\"\n")
+                  .toUtf8(),
+              true);
         qputenv("TERMINAL", (script + " --flag").toLocal8Bit());
         QCOMPARE(terminalCandidates().first(), script + " --flag");
         QString used;
@@ -122,7 +125,8 @@ private slots:
         QCOMPARE(used, script);
         QTRY_VERIFY_WITH_TIMEOUT(read(path("term.out")).count('\n') == 2, 20000);
         const QStringList lines = read(path("term.out")).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(QFileInfo(lines[0]).canonicalFilePath(), QFileInfo(path("work dir")).canonicalFilePath());
+        QCOMPARE(QFileInfo(lines[0]).canonicalFilePath(),
+                 QFileInfo(path("work dir")).canonicalFilePath());
         QCOMPARE(lines[1], QString("--flag"));
         QVERIFY(!openTerminal(path("no such folder")));
         qunsetenv("TERMINAL");

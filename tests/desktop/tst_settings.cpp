@@ -19,7 +19,8 @@ private slots:
     void init() { QFile::remove(settingsFilePath()); }
 
     void fileLivesUnderXdgConfigHome() {
-        QCOMPARE(settingsFilePath(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/Fenwood/OLMEK95.conf");
+        QCOMPARE(settingsFilePath(),
+                 qEnvironmentVariable("XDG_CONFIG_HOME") + "/Fenwood/OLMEK95.conf");
         {
             Settings s;
             s.writeString("Main", "Height", "476");
@@ -32,14 +33,20 @@ private slots:
     void groupsFromRegistryKeys_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("group");
-        QTest::newRow("full") << "\\Software\\Fenwood\\OLMEK95\\Main" << "Main";
+        QTest::newRow("full") << "\\Software\\Fenwood\\OLMEK95\\Main"
+                              << "Main";
         QTest::newRow("nested") << "\\Software\\Fenwood\\OLMEK95\\Configure\\General"
                                 << "Configure/General";
-        QTest::newRow("record") << "\\Software\\Fenwood\\OLMEK95\\3" << "3";
-        QTest::newRow("slashes") << "Configure/General" << "Configure/General";
-        QTest::newRow("case") << "\\software\\fenwood\\olmek95\\View" << "View";
-        QTest::newRow("foreign") << "\\Software\\Other\\X" << "Software/Other/X";
-        QTest::newRow("root") << "\\Software\\Fenwood\\OLMEK95\\" << "";
+        QTest::newRow("record") << "\\Software\\Fenwood\\OLMEK95\\3"
+                                << "3";
+        QTest::newRow("slashes") << "Configure/General"
+                                 << "Configure/General";
+        QTest::newRow("case") << "\\software\\fenwood\\olmek95\\View"
+                              << "View";
+        QTest::newRow("foreign") << "\\Software\\Other\\X"
+                                 << "Software/Other/X";
+        QTest::newRow("root") << "\\Software\\Fenwood\\OLMEK95\\"
+                              << "";
     }
     void groupsFromRegistryKeys() {
         QFETCH(QString, key);

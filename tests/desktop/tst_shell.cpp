@@ -23,8 +23,7 @@ class ShellTest : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(data);
         f.close();
-        if (executable)
-            f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
+        if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
     }
     static QString read(const QString& file) {
         QFile f(file);
@@ -111,15 +110,19 @@ private slots:
     void documentsOpenWithTheDefaultApplication() {
         installViewer("olmek-viewer-a.desktop", "application/x-arj;");
         installViewer("olmek-viewer-b.desktop", "application/x-arj;");
-        write(mimeApps(), "[Default Applications]\napplication/x-arj=missing.desktop;olmek-viewer-b.desktop;\n");
+        write(
+            mimeApps(),
+            "[Default Applications]\napplication/x-arj=missing.desktop;olmek-viewer-b.desktop;\n");
         QCOMPARE(defaultApplicationFor("application/x-arj"), QString("olmek-viewer-b.desktop"));
         QVERIFY(applicationsFor("application/x-arj").contains("olmek-viewer-a.desktop"));
 
         write(path("docs/archive.arj"), "not really an archive");
-        ShellExecResult r = ShellExecute(path("docs/archive.arj"), "ignored", {}, ShellWait::KeepProcess);
+        ShellExecResult r =
+            ShellExecute(path("docs/archive.arj"), "ignored", {}, ShellWait::KeepProcess);
         QVERIFY(r.ok());
         QVERIFY(r.waitForFinished(20000));
-        const QStringList lines = read(path("viewer-olmek-viewer-b.desktop.out")).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            read(path("viewer-olmek-viewer-b.desktop.out")).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(canonical(lines[0]), canonical(path("docs")));
         QCOMPARE(lines[1], QString("--open"));
@@ -155,7 +158,8 @@ private slots:
     }
 
     void releasedProcessesRunOn() {
-        write(path("slow.sh"), ("#!/bin/sh\nsleep 0.3\ntouch \"" + path("slow.done") + "\"\n").toUtf8(), true);
+        write(path("slow.sh"),
+              ("#!/bin/sh\nsleep 0.3\ntouch \"" + path("slow.done") + "\"\n").toUtf8(), true);
         {
             ShellExecResult r = ShellExecute(path("slow.sh"), {}, {}, ShellWait::KeepProcess);
             QVERIFY(r.ok());

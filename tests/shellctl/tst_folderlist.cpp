@@ -2,10 +2,10 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QUrl>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QUrl>
 
 #include "desktop/MessageBox.h"
 #include "shellctl/CheckList.h"
@@ -24,7 +24,8 @@ class FolderListTest : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(QByteArray(size, 'x'));
         f.flush();
-        f.setFileTime(QDateTime::currentDateTime().addDays(-ageDays), QFileDevice::FileModificationTime);
+        f.setFileTime(QDateTime::currentDateTime().addDays(-ageDays),
+                      QFileDevice::FileModificationTime);
     }
 
     static QStringList names(const TFolderEnumerator& fe) {
@@ -112,22 +113,38 @@ private slots:
         QTest::addColumn<QString>("mask");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("match");
-        QTest::newRow("all") << "*.*" << "README" << true;
-        QTest::newRow("star") << "*" << "a.b" << true;
-        QTest::newRow("case") << "*.ZIP" << "a.zip" << true;
-        QTest::newRow("ext") << "*.zip" << "a.zipx" << false;
-        QTest::newRow("question") << "a?c.txt" << "abc.txt" << true;
-        QTest::newRow("question short") << "a?c.txt" << "ac.txt" << false;
-        QTest::newRow("no ext") << "*." << "README" << true;
-        QTest::newRow("no ext 2") << "*." << "a.b" << false;
-        QTest::newRow("name.*") << "readme.*" << "README" << true;
-        QTest::newRow("name.* ext") << "readme.*" << "readme.md" << true;
-        QTest::newRow("list") << "*.arj; *.lzh" << "x.LZH" << true;
-        QTest::newRow("list miss") << "*.arj;*.lzh" << "x.zip" << false;
-        QTest::newRow("multi star") << "*a*b*" << "xxaYYbzz" << true;
-        QTest::newRow("backtrack") << "*ab" << "aab" << true;
-        QTest::newRow("empty") << "" << "x" << true;
-        QTest::newRow("unicode") << QString::fromUtf8("*.ÄRJ") << QString::fromUtf8("x.ärj") << true;
+        QTest::newRow("all") << "*.*"
+                             << "README" << true;
+        QTest::newRow("star") << "*"
+                              << "a.b" << true;
+        QTest::newRow("case") << "*.ZIP"
+                              << "a.zip" << true;
+        QTest::newRow("ext") << "*.zip"
+                             << "a.zipx" << false;
+        QTest::newRow("question") << "a?c.txt"
+                                  << "abc.txt" << true;
+        QTest::newRow("question short") << "a?c.txt"
+                                        << "ac.txt" << false;
+        QTest::newRow("no ext") << "*."
+                                << "README" << true;
+        QTest::newRow("no ext 2") << "*."
+                                  << "a.b" << false;
+        QTest::newRow("name.*") << "readme.*"
+                                << "README" << true;
+        QTest::newRow("name.* ext") << "readme.*"
+                                    << "readme.md" << true;
+        QTest::newRow("list") << "*.arj; *.lzh"
+                              << "x.LZH" << true;
+        QTest::newRow("list miss") << "*.arj;*.lzh"
+                                   << "x.zip" << false;
+        QTest::newRow("multi star") << "*a*b*"
+                                    << "xxaYYbzz" << true;
+        QTest::newRow("backtrack") << "*ab"
+                                   << "aab" << true;
+        QTest::newRow("empty") << ""
+                               << "x" << true;
+        QTest::newRow("unicode") << QString::fromUtf8("*.ÄRJ") << QString::fromUtf8("x.ärj")
+                                 << true;
     }
     void maskMatching() {
         QFETCH(QString, mask);
@@ -142,14 +159,18 @@ private slots:
         fe.SetShowFolders(false);
         QVERIFY(fe.SetFolder(dir_.path()));
         fe.SetSortColumn(cnSize);
-        QCOMPARE(names(fe), QStringList({"Beta.zip", "README", "gamma.ZIP", "alpha.txt", "delta.tar.gz"}));
+        QCOMPARE(names(fe),
+                 QStringList({"Beta.zip", "README", "gamma.ZIP", "alpha.txt", "delta.tar.gz"}));
         fe.SetSortOrder(soDescending);
-        QCOMPARE(names(fe), QStringList({"delta.tar.gz", "alpha.txt", "gamma.ZIP", "README", "Beta.zip"}));
+        QCOMPARE(names(fe),
+                 QStringList({"delta.tar.gz", "alpha.txt", "gamma.ZIP", "README", "Beta.zip"}));
         fe.SetSortColumn(cnModified);
-        QCOMPARE(names(fe), QStringList({"Beta.zip", "delta.tar.gz", "gamma.ZIP", "alpha.txt", "README"}));
+        QCOMPARE(names(fe),
+                 QStringList({"Beta.zip", "delta.tar.gz", "gamma.ZIP", "alpha.txt", "README"}));
         fe.SetSortOrder(soAscending);
         fe.SetSortColumn(cnExtension);
-        QCOMPARE(names(fe), QStringList({"README", "delta.tar.gz", "alpha.txt", "Beta.zip", "gamma.ZIP"}));
+        QCOMPARE(names(fe),
+                 QStringList({"README", "delta.tar.gz", "alpha.txt", "Beta.zip", "gamma.ZIP"}));
         // Sorting survives a re-read.
         fe.Refresh();
         QCOMPARE(names(fe).first(), QString("README"));
@@ -244,7 +265,10 @@ private slots:
         fe.SetMultiSelect(true);
         QVERIFY(fe.SetFolder(dir_.path()));
         int changes = 0;
-        fe.OnSelectionChange = [&](TFolderEnumerator* s) { QCOMPARE(s, &fe); ++changes; };
+        fe.OnSelectionChange = [&](TFolderEnumerator* s) {
+            QCOMPARE(s, &fe);
+            ++changes;
+        };
         fe.SelectItem(fe.IndexOfName("README"));
         fe.SelectItem(fe.IndexOfName("alpha.txt"));
         QVERIFY(changes >= 2);

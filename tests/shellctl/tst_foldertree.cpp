@@ -35,7 +35,8 @@ private slots:
         QVERIFY(tree.AutoRefresh());
         QVERIFY(tree.ShowVirtualFolders());
         QVERIFY(!tree.ExpandAll());
-        QVERIFY(tree.ShellContextMenu && tree.AllowRename && tree.AllowOLEDrag && tree.AllowOLEDrop);
+        QVERIFY(tree.ShellContextMenu && tree.AllowRename && tree.AllowOLEDrag &&
+                tree.AllowOLEDrop);
     }
 
     void desktopShowsHomeRootAndDrives() {
@@ -90,7 +91,7 @@ private slots:
         QCOMPARE(events.size(), 1);
 
         QVERIFY(!tree.SelectPath(path("missing")));
-        QVERIFY(!tree.SelectPath("/"));  // outside the root folder
+        QVERIFY(!tree.SelectPath("/")); // outside the root folder
         QVERIFY(!tree.SelectPath(path("a/file.txt")));
         QCOMPARE(tree.SelectedPath(), path("a/deep/er"));
         QCOMPARE(events.size(), 1);
@@ -171,7 +172,7 @@ private slots:
         tree.SetRootFolder(d.path());
         QVERIFY(tree.SelectPath(d.path() + "/x"));
         QCOMPARE(tree.topLevelItem(0)->childCount(), 1);
-        QTest::qWait(100);  // let the watch thread arm
+        QTest::qWait(100); // let the watch thread arm
         QDir().mkpath(d.path() + "/y");
         QTRY_COMPARE_WITH_TIMEOUT(tree.topLevelItem(0)->childCount(), 2, 10000);
         QCOMPARE(tree.SelectedPath(), d.path() + "/x");

@@ -41,7 +41,7 @@ private slots:
         QCOMPARE(changed[2][0].toString(), a.path());
         t.stop();
         QVERIFY(t.isFinished());
-        t.stop();  // twice is fine
+        t.stop(); // twice is fine
     }
 
     void stopEndsAnIdleWait() {
@@ -50,7 +50,7 @@ private slots:
         QSignalSpy armed(t, &TChangeNotifyThread::watching);
         t->start();
         QTRY_COMPARE_WITH_TIMEOUT(armed.size(), 1, 10000);
-        delete t;  // joins; hangs here if the stop message were lost
+        delete t; // joins; hangs here if the stop message were lost
     }
 
     void missingFoldersGetNoWatch() {
@@ -68,7 +68,7 @@ private slots:
         QVERIFY(fe.AutoRefresh());
         QVERIFY(fe.SetFolder(d.path()));
         QCOMPARE(fe.ItemCount(), 1);
-        QTest::qWait(100);  // let the watch thread arm
+        QTest::qWait(100); // let the watch thread arm
         touch(d.path() + "/second.txt");
         QTRY_COMPARE_WITH_TIMEOUT(fe.ItemCount(), 2, 10000);
         QVERIFY(fe.IndexOfName("second.txt") >= 0);

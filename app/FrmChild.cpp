@@ -57,6 +57,7 @@ TfrmChild::TfrmChild(TfrmMain* frame) : frame_(frame) {
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({189, 457});
+    panelWidth_ = 189;
 
     popFile = buildPopup("popFile", {{"Compress File", "CompressFile1"},
                                      {"Decompress File", "DecompressFile1"},
@@ -134,11 +135,16 @@ void TfrmChild::activateForPopup() {
     raise();
 }
 
-int TfrmChild::panelWidth() const { return Splitter1->sizes().value(0); }
+int TfrmChild::panelWidth() const {
+    // Until the window is laid out the splitter has no sizes of its own.
+    if (!Splitter1->isVisible() || Splitter1->sizes().value(0) <= 0) return panelWidth_;
+    return Splitter1->sizes().value(0);
+}
 
 void TfrmChild::setPanelWidth(int width) {
-    const int total = Splitter1->sizes().value(0) + Splitter1->sizes().value(1);
-    Splitter1->setSizes({width, qMax(1, total - width)});
+    panelWidth_ = qMax(0, width);
+    const int total = qMax(Splitter1->width(), panelWidth_ + 1);
+    Splitter1->setSizes({panelWidth_, qMax(1, total - panelWidth_)});
 }
 
 void TfrmChild::showFolder(const QString& folder) {

@@ -48,4 +48,5 @@ private:
     QMenu* buildPopup(const char* name, const QList<QPair<QString, QString>>& items);
     void activateForPopup();
     TfrmMain* frame_;
+    int panelWidth_ = 189;
 };

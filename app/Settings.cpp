@@ -30,4 +30,9 @@ void writeValue(const QString& keyPath, const QString& name, const QString& text
 
 void syncSettings() { store().sync(); }
 
+void clearSettings() {
+    store().qsettings().clear();
+    store().sync();
+}
+
 } // namespace app

@@ -19,5 +19,7 @@ QString readValue(const QString& keyPath, const QString& name, const QString& de
 void writeValue(const QString& keyPath, const QString& name, const QString& text);
 // Writes pending changes to disk (the store also does so on its own).
 void syncSettings();
+// Removes every stored value (for tests and a fresh start).
+void clearSettings();
 
 } // namespace app

@@ -175,3 +175,25 @@ TEST_F(UnZipInterop, Zip64RecordsForcedByInfoZip) {
     EXPECT_EQ(stop, 0);
     EXPECT_TRUE(readFile(tmp / "p64/-") == readFile(src + "/big.txt"));
 }
+
+TEST_F(UnZipInterop, DeflatedProgressReportsEachStepOnceAndHundredAtTheEnd) {
+    if (!haveTool("zip")) GTEST_SKIP() << "zip not installed";
+    std::mt19937 rng(3);
+    std::string half;
+    for (int i = 0; i < 400000; ++i) half += static_cast<char>('a' + rng() % 16);
+    writeFile(tmp / "p/half.txt", (fs::create_directories(tmp / "p"), half));
+    ASSERT_EQ(sh(tmp / "p", "zip -q -9 ../half.zip half.txt"), 0);
+    for (TProgressNotify step : {TwentyFive, Five}) {
+        TUnZIP z;
+        z.SetArchiveFile(tmp / "half.zip");
+        z.TestOnly = true;
+        z.ProgressNotify = step;
+        std::vector<int> seen;
+        z.OnProgress = [&](TObject*, const std::string&, std::uint8_t p) { seen.push_back(p); };
+        z.Extract();
+        std::vector<int> want;
+        int s = step == TwentyFive ? 25 : 5;
+        for (int p = s; p <= 100; p += s) want.push_back(p);
+        EXPECT_EQ(seen, want);
+    }
+}

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -421,6 +422,9 @@ void TfrmMain::FormShow() {
     while (b < e && path[b].unicode() < 33) ++b;
     while (e > b && path[e - 1].unicode() < 33) --e;
     path = path.mid(b, e - b);
+    // The lister moves the current directory to the archive's folder, so a
+    // relative path must be made absolute first.
+    if (!path.isEmpty() && QFileInfo(path).isRelative()) path = QFileInfo(path).absoluteFilePath();
     if (!path.isEmpty()) {
         QApplication::restoreOverrideCursor();
         QCoreApplication::processEvents();

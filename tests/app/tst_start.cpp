@@ -1,0 +1,177 @@
+// The main block: command-line mode lists the archive named by all
+// arguments joined with blanks; a normal start opens the default window;
+// the file types are registered at every start.
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "AppTestEnv.h"
+#include "app/ArcListWindow.h"
+#include "app/Forms.h"
+#include "app/FrmChild.h"
+#include "app/FrmMain.h"
+#include "app/MainBlock.h"
+#include "app/Settings.h"
+#include "desktop/MessageBox.h"
+#include "desktop/Registration.h"
+#include "shellctl/FolderEnumerator.h"
+
+namespace {
+QString recordKey(int n) { return QString("\\Software\\Fenwood\\OLMEK95\\%1").arg(n); }
+
+struct Seen {
+    bool shown = false;
+    QString caption;
+    QStringList names;
+    QString totals;
+    bool splashGone = false;
+    int folderWindows = -1;
+};
+
+// Watches for the list window, records what it shows, then closes it.
+void watchListWindow(TfrmMain*& frame, Seen& seen) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, &frame, &seen] {
+        auto* w = qobject_cast<TfrmArcList*>(QApplication::activeModalWidget());
+        if (!w) return;
+        timer->stop();
+        timer->deleteLater();
+        seen.shown = true;
+        seen.caption = w->windowTitle();
+        for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i)
+            seen.names << w->ListView1->topLevelItem(i)->text(0);
+        if (w->ListView2->topLevelItemCount() > 0)
+            seen.totals = w->ListView2->topLevelItem(0)->text(0);
+        seen.splashGone = frame && frame->Splash == nullptr;
+        seen.folderWindows = frame ? int(frame->children().size()) : -1;
+        w->close();
+    });
+    timer->start();
+}
+} // namespace
+
+class TestStart : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void commandLineModeListsArchive();
+    void commandLineModeWithMissingArchive();
+    void normalStartOpensDefaultWindow();
+    void fileTypesRegisteredAtStart();
+
+private:
+    QTemporaryDir tmp_;
+    desk::ScriptedMessageService boxes_;
+};
+
+void TestStart::init() {
+    app::clearSettings();
+    TfrmMain::RegisterFileTypesAtStart = false;
+    boxes_.records.clear();
+    desk::setMessageService(&boxes_);
+}
+
+void TestStart::cleanup() { desk::setMessageService(nullptr); }
+
+void TestStart::commandLineModeListsArchive() {
+    const QString zip = QStandardPaths::findExecutable("zip");
+    if (zip.isEmpty()) QSKIP("zip is not installed");
+    const QString dir = tmp_.path() + "/My Files";
+    QDir().mkpath(dir);
+    for (const char* name : {"alpha.txt", "beta.txt", "gamma.txt"}) {
+        QFile f(dir + "/" + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(1000, 'x'));
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(zip, {"-q", "a b.zip", "alpha.txt", "beta.txt", "gamma.txt"});
+    QVERIFY(p.waitForFinished());
+    QCOMPARE(p.exitCode(), 0);
+    // Records of an earlier normal run: this mode retires them all.
+    app::writeValue(recordKey(0), "Path", QDir::homePath());
+    app::writeValue(recordKey(1), "Path", QDir::homePath());
+
+    // An unquoted path with blanks arrives as three arguments.
+    const QStringList args = (dir + "/a b.zip").split(' ');
+    QCOMPARE(args.size(), 3);
+    TfrmMain* frame = nullptr;
+    Seen seen;
+    watchListWindow(frame, seen);
+    frame = app::createMainWindows(QStringList{"  " + args[0]} + args.mid(1) + QStringList{"\t"});
+    QTRY_VERIFY_WITH_TIMEOUT(seen.shown, 10000);
+    QTRY_VERIFY(!frame->isVisible());
+    QCOMPARE(seen.caption, dir + "/a b.zip");
+    QCOMPARE(seen.names, QStringList({"alpha.txt", "beta.txt", "gamma.txt"}));
+    QCOMPARE(seen.totals, QString("3"));
+    QVERIFY(seen.splashGone);
+    QCOMPARE(seen.folderWindows, 0);
+    QVERIFY(boxes_.records.isEmpty());
+    QCOMPARE(app::readValue(recordKey(0), "Path", "?"), QString());
+    QCOMPARE(app::readValue(recordKey(1), "Path", "?"), QString());
+    delete frame;
+    forms::destroyAll();
+
+    // A relative path names the archive in the current folder.
+    QVERIFY(QDir::setCurrent(dir));
+    Seen again;
+    frame = nullptr;
+    watchListWindow(frame, again);
+    frame = app::createMainWindows({"a", "b.zip"});
+    QTRY_VERIFY_WITH_TIMEOUT(again.shown, 10000);
+    QTRY_VERIFY(!frame->isVisible());
+    QCOMPARE(again.caption, dir + "/a b.zip");
+    QCOMPARE(again.names.size(), 3);
+    delete frame;
+    forms::destroyAll();
+    QDir::setCurrent(tmp_.path());
+}
+
+void TestStart::commandLineModeWithMissingArchive() {
+    TfrmMain* frame = nullptr;
+    Seen seen;
+    watchListWindow(frame, seen);
+    frame = app::createMainWindows({tmp_.path() + "/no such.zip"});
+    QTRY_VERIFY_WITH_TIMEOUT(seen.shown, 10000);
+    QTRY_VERIFY(!frame->isVisible());
+    QCOMPARE(seen.caption, tmp_.path() + "/no such.zip");
+    QVERIFY(seen.names.isEmpty());
+    delete frame;
+    forms::destroyAll();
+}
+
+void TestStart::normalStartOpensDefaultWindow() {
+    TfrmMain* frame = app::createMainWindows({});
+    QTRY_COMPARE(frame->children().size(), 1);
+    QTRY_VERIFY(frame->Splash == nullptr);
+    TfrmChild* c = frame->children().first();
+    QVERIFY(c->isMaximized());
+    QCOMPARE(c->filSource->Folder(), QDir::homePath());
+    QVERIFY(frame->isVisible());
+    frame->close();
+    delete frame;
+    forms::destroyAll();
+    QCOMPARE(app::readValue(recordKey(0), "Path", ""), QDir::homePath());
+}
+
+void TestStart::fileTypesRegisteredAtStart() {
+    TfrmMain::RegisterFileTypesAtStart = true;
+    QFile::remove(desk::desktopEntryFile());
+    {
+        TfrmMain frame;
+    }
+    QVERIFY(QFile::exists(desk::desktopEntryFile()));
+    QFile list(desk::mimeAppsListFile());
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QVERIFY(list.readAll().contains("olmek95.desktop"));
+}
+
+OLMEK_APP_TEST_MAIN(TestStart)
+#include "tst_start.moc"

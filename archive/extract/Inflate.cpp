@@ -202,6 +202,7 @@ struct Inflater::State {
     unsigned bitcnt = 0;
     unsigned overrun = 0; // zero bytes supplied past the end of the input
     bool eof = false;
+    int error = 0;
 };
 
 Inflater::Inflater() : s_(std::make_unique<State>()) {
@@ -446,62 +447,74 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
         std::uint8_t* out = s.out;
         const std::uint8_t* const hist = s.histStart;
         int result = -1;
-        if (s.inEnd - s.in >= 8) {
+        if (s.inEnd - s.in >= 8 && out < outLimit) {
             const std::uint8_t* const inFast = s.inEnd - 8;
-            while (in <= inFast && out < outLimit) {
-                bb |= load64(in) << bc;
-                in += (63 - bc) >> 3;
-                bc |= 56;
-
-                std::uint32_t e = lt[bb & litMask];
-                if (e & kSub) {
-                    bb >>= kLitRoot;
-                    bc -= kLitRoot;
-                    e = lt[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
-                }
-                std::uint64_t saved = bb;
-                bb >>= e & 31;
-                bc -= e & 31;
+            bb |= load64(in) << bc;
+            in += (63 - bc) >> 3;
+            bc |= 56;
+            // The next entry is looked up before the refill: refilling only
+            // adds bits above the ones it was taken from.
+            std::uint32_t e = lt[bb & litMask];
+            for (;;) {
                 if (e & kLit) {
+                    bb >>= e & 31;
+                    bc -= e & 31;
                     *out++ = std::uint8_t(e >> 16);
-                    // Up to two more literals fit in the bits already loaded.
                     e = lt[bb & litMask];
                     if (e & kLit) {
                         bb >>= e & 31;
                         bc -= e & 31;
                         *out++ = std::uint8_t(e >> 16);
                         e = lt[bb & litMask];
-                        if (e & kLit) {
-                            bb >>= e & 31;
-                            bc -= e & 31;
-                            *out++ = std::uint8_t(e >> 16);
-                        }
                     }
+                } else {
+                    if (e & kSub) {
+                        bb >>= kLitRoot;
+                        bc -= kLitRoot;
+                        e = lt[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
+                    }
+                    std::uint64_t saved = bb;
+                    bb >>= e & 31;
+                    bc -= e & 31;
+                    if (e & kLit) {
+                        *out++ = std::uint8_t(e >> 16);
+                    } else if (e & kExc) {
+                        result = (e >> 16) ? bad : 0;
+                        break;
+                    } else {
+                        const std::size_t len =
+                            (e >> 16) +
+                            ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
+                        e = dt[bb & distMask];
+                        if (e & kSub) {
+                            bb >>= kDistRoot;
+                            bc -= kDistRoot;
+                            e = dt[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
+                        }
+                        saved = bb;
+                        bb >>= e & 31;
+                        bc -= e & 31;
+                        const std::size_t dist =
+                            (e >> 16) +
+                            ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
+                        if ((e & kExc) || dist > std::size_t(out - hist)) {
+                            result = bad;
+                            break;
+                        }
+                        copyMatch(out, dist, len);
+                        out += len;
+                    }
+                    if (in > inFast || out >= outLimit) break;
+                    bb |= load64(in) << bc;
+                    in += (63 - bc) >> 3;
+                    bc |= 56;
+                    e = lt[bb & litMask];
                     continue;
                 }
-                if (e & kExc) {
-                    result = (e >> 16) ? bad : 0;
-                    break;
-                }
-                const std::size_t len =
-                    (e >> 16) + ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
-                e = dt[bb & distMask];
-                if (e & kSub) {
-                    bb >>= kDistRoot;
-                    bc -= kDistRoot;
-                    e = dt[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
-                }
-                saved = bb;
-                bb >>= e & 31;
-                bc -= e & 31;
-                const std::size_t dist =
-                    (e >> 16) + ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
-                if ((e & kExc) || dist > std::size_t(out - hist)) {
-                    result = bad;
-                    break;
-                }
-                copyMatch(out, dist, len);
-                out += len;
+                if (in > inFast || out >= outLimit) break;
+                bb |= load64(in) << bc;
+                in += (63 - bc) >> 3;
+                bc |= 56;
             }
         }
         s.bitbuf = bb;

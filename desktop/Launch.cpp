@@ -53,6 +53,23 @@ bool openTerminal(const QString& folder, QString* usedProgram) {
     return false;
 }
 
+QStringList diskUtilityCandidates() {
+    return {"gnome-disks", "partitionmanager", "mate-disk-utility", "xfce4-disk-utility",
+            "gparted"};
+}
+
+bool openDiskUtility(QString* usedProgram) {
+    for (const QString& candidate : diskUtilityCandidates()) {
+        const QString program = QStandardPaths::findExecutable(candidate);
+        if (program.isEmpty()) continue;
+        if (QProcess::startDetached(program, {}, QDir::homePath())) {
+            if (usedProgram) *usedProgram = program;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool openTextEditor(const QString& file, QWidget* parent) {
     const QString abs = QFileInfo(file).absoluteFilePath();
     for (const QString& id : applicationsFor("text/plain")) {

@@ -15,6 +15,11 @@ QStringList terminalCandidates();
 // Starts the first terminal found, working in folder; false when none.
 bool openTerminal(const QString& folder, QString* usedProgram = nullptr);
 
+// The desktop's disk utility (format and copy disks), in the order tried.
+QStringList diskUtilityCandidates();
+// Starts the first disk utility found; false when none is installed.
+bool openDiskUtility(QString* usedProgram = nullptr);
+
 // Opens file in the default application for text/plain; without one, shows
 // it in the program's own read-only text window (non-modal, deletes itself
 // on close).  False when nothing could show it.

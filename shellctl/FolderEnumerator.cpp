@@ -133,10 +133,10 @@ void TFolderEnumerator::showEntries(const QVector<FolderItem>& entries) {
 bool TFolderEnumerator::SetFolder(const QString& path) {
     if (path.trimmed().isEmpty()) return false;
     if (!followTree(path)) return false;
-    if (tree_ && !settingFromTree_) {
-        settingFromTree_ = true;
+    if (tree_ && !askingTree_) {
+        askingTree_ = true;
         tree_->SelectPath(folder_);
-        settingFromTree_ = false;
+        askingTree_ = false;
     }
     return true;
 }

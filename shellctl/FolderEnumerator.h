@@ -138,7 +138,7 @@ private:
     TColumnSortOrder sortOrder_ = soAscending;
     bool columnClick_ = true;
     bool autoRefresh_ = true;
-    bool settingFromTree_ = false;
+    bool askingTree_ = false;
 
     FolderModel* model_ = nullptr;
     QStackedLayout* stack_ = nullptr;

@@ -276,6 +276,8 @@ void TNameSpaceEnumerator::populate(QTreeWidgetItem* item, bool force) {
         }
         setCurrentItem(node);
     }
+    // The selected folder went away: the nearest folder left is announced.
+    if (selectedInside && SelectedPath() != selected) onCurrentChanged(currentItem());
 }
 
 QTreeWidgetItem* TNameSpaceEnumerator::findChildByPath(QTreeWidgetItem* parent,
@@ -348,7 +350,8 @@ bool TNameSpaceEnumerator::SelectPath(const QString& path) {
 
 void TNameSpaceEnumerator::onCurrentChanged(QTreeWidgetItem* current) {
     if (rebuilding_) return;
-    if (list_ && current) {
+    // When the list itself asked for this folder it has read it already.
+    if (list_ && current && !list_->askingTree_) {
         const QString path = itemPath(current);
         if (!path.isEmpty()) {
             list_->followTree(path);

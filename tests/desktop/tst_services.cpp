@@ -134,6 +134,20 @@ private slots:
         QVERIFY(terminalCandidates().contains("xterm"));
     }
 
+    void diskUtilityFromPath() {
+        const QByteArray savedPath = qgetenv("PATH");
+        QDir().mkpath(path("bin"));
+        qputenv("PATH", path("bin").toLocal8Bit());
+        QVERIFY(!openDiskUtility());
+        write(path("bin/gnome-disks"),
+              ("#!/bin/sh\necho ran > \"" + path("disks.ran") + "\"\n").toUtf8(), true);
+        QString used;
+        QVERIFY(openDiskUtility(&used));
+        QCOMPARE(used, path("bin/gnome-disks"));
+        qputenv("PATH", savedPath);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("disks.ran")), 20000);
+    }
+
     void textEditorFallsBackToOwnWindow() {
         // No desktop entries at all: only the program's own window can show text.
         const QByteArray savedDirs = qgetenv("XDG_DATA_DIRS");

@@ -178,6 +178,26 @@ private slots:
         QCOMPARE(tree.SelectedPath(), d.path() + "/x");
     }
 
+    void autoRefreshMovesOffADeletedSelection() {
+        QTemporaryDir d;
+        QDir().mkpath(d.path() + "/p/q");
+        TNameSpaceEnumerator tree;
+        tree.SetRootedAt(raFileSystem);
+        tree.SetRootFolder(d.path());
+        TFolderEnumerator list;
+        list.SetAutoRefresh(false);
+        tree.SetFolderEnumerator(&list);
+        QVERIFY(tree.SelectPath(d.path() + "/p/q"));
+        QCOMPARE(list.Folder(), d.path() + "/p/q");
+        QStringList events;
+        tree.OnSelectionChange = [&](TNameSpaceEnumerator* s) { events << s->SelectedPath(); };
+        QTest::qWait(100);
+        QVERIFY(QDir(d.path() + "/p/q").removeRecursively());
+        QTRY_COMPARE_WITH_TIMEOUT(tree.SelectedPath(), d.path() + "/p", 10000);
+        QCOMPARE(events, QStringList({d.path() + "/p"}));
+        QCOMPARE(list.Folder(), d.path() + "/p");
+    }
+
     void rootsOfTheOtherKinds() {
         TNameSpaceEnumerator tree;
         tree.SetAutoRefresh(false);

@@ -135,6 +135,9 @@ std::string TZipCommon::FileTypeName(const std::string& Name) const {
 
 void TZipCommon::Loaded() {
     TArcRoot::Loaded();
+    // A form may have stored an empty specification; listing and extracting
+    // then mean every member.
+    if (FileSpec_.empty()) FileSpec_ = "*.*";
 }
 
 // --- TCompBase ---------------------------------------------------------------

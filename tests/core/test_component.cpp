@@ -89,6 +89,13 @@ TEST(ZipCommon, DefaultsAndSetterRules) {
     c.Designing = true;
     c.SetFileSpec("");
     EXPECT_EQ(c.FileSpec(), "*.*");
+
+    TZipCommon loaded;
+    loaded.Loading = true;
+    loaded.SetFileSpec("");
+    loaded.Loaded();
+    EXPECT_EQ(loaded.FileSpec(), "*.*") << "an empty spec loaded from a form means every member";
+    EXPECT_FALSE(loaded.Loading);
 }
 
 TEST(ZipCommon, ArchiveFileDetectsAndChangesFolder) {

@@ -26,10 +26,12 @@ bool writeFile(const QString& path, const QByteArray& data, QString* error) {
     return true;
 }
 
+constexpr qint64 kMaxListSize = 4 << 20;
+
 QString readFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(f.read(4 << 20));
+    return QString::fromUtf8(f.read(kMaxListSize));
 }
 
 QString escapeXml(QString s) {
@@ -186,6 +188,13 @@ bool RegisterFileTypes(const QString& programPath, QString* error, bool runUpdat
     // Defaults: existing associations of the archive types are overwritten,
     // everything else in the file stays.
     const QString listFile = mimeAppsListFile();
+    // A list we could not read whole is left alone rather than cut short.
+    const QFileInfo listInfo(listFile);
+    if (listInfo.exists() && (!listInfo.isFile() || listInfo.size() > kMaxListSize ||
+                              !QFile(listFile).open(QIODevice::ReadOnly))) {
+        if (error) *error = "Cannot read " + listFile;
+        return false;
+    }
     const QString old = readFile(listFile);
     const QString merged = mergeMimeAppsList(old, mimeNames, kDesktopId);
     if (merged != old && !writeFile(listFile, merged.toUtf8(), error)) return false;

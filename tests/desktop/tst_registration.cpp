@@ -179,6 +179,16 @@ private slots:
         QCOMPARE(args, QStringList({arg, "F"}));
     }
 
+    void oversizedListsAreNotCutShort() {
+        QByteArray big = "[Added Associations]\n";
+        while (big.size() < (5 << 20)) big += "x-test/type=some.desktop;\n";
+        write(mimeAppsListFile(), QString::fromUtf8(big));
+        QString error;
+        QVERIFY(!RegisterFileTypes("/usr/bin/olmek", &error, false));
+        QVERIFY(error.contains("mimeapps.list"));
+        QCOMPARE(QFileInfo(mimeAppsListFile()).size(), qint64(big.size()));
+    }
+
     void unwritableTargetsFailCleanly() {
         const QString saved = qEnvironmentVariable("XDG_CONFIG_HOME");
         const QString blocker = saved + "-file";

@@ -32,10 +32,10 @@ void CopyAnimation::paintEvent(QPaintEvent*) {
     // The page follows an arc between the two folders.
     const qreal t = frame_ / qreal(kFrames - 1);
     const qreal x = left.center().x() + t * (right.center().x() - left.center().x());
-    const qreal y = h * 0.45 - (h * 0.4) * 4 * t * (1 - t);
+    const qreal y = h * 0.55 - (h * 0.3) * 4 * t * (1 - t);
     p.setPen(QPen(QColor(40, 40, 40), 1.0));
     p.setBrush(Qt::white);
-    p.drawRect(QRectF(x - 7, y - 9, 14, 18));
+    p.drawRect(QRectF(x - 6, y - 8, 12, 16));
     p.setPen(QColor(90, 90, 160));
     for (int i = 0; i < 3; ++i) p.drawLine(QPointF(x - 4, y - 4 + i * 4), QPointF(x + 4, y - 4 + i * 4));
 }

@@ -24,6 +24,7 @@
 #include "app/FrmMask.h"
 #include "app/MainBlock.h"
 #include "app/Settings.h"
+#include "desktop/Mounts.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 
@@ -57,6 +58,11 @@ void writeFile(const QString& path, int size) {
     QByteArray data(size, 'x');
     for (int i = 0; i < size; ++i) data[i] = char('a' + i % 26);
     f.write(data);
+}
+
+void writeText(const QString& path, const QString& text) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
 }
 
 // A small folder tree with a few files and an archive to show.
@@ -95,6 +101,19 @@ int main(int argc, char** argv) {
     outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(outDir);
     const QString docs = makeSampleFolder(scratch.path() + "/HOME");
+
+    // A mounts table with one drive of every kind the drive menu lists.
+    const QString media = scratch.path() + "/media";
+    for (const char* d : {"usb", "cdrom", "share", "ram"}) QDir().mkpath(media + "/" + d);
+    QDir().mkpath(scratch.path() + "/block/sdz");
+    writeText(scratch.path() + "/block/sdz/removable", "1\n");
+    writeText(scratch.path() + "/mounts",
+              QString("/dev/sda1 / ext4 rw 0 0\n/dev/sdz1 %1/usb vfat rw 0 0\n"
+                      "/dev/sr0 %1/cdrom iso9660 ro 0 0\n//server/share %1/share cifs rw 0 0\n"
+                      "tmpfs %1/ram tmpfs rw 0 0\n")
+                  .arg(media));
+    desk::setMountsTablePath(scratch.path() + "/mounts");
+    desk::setSysBlockDir(scratch.path() + "/block");
 
     TfrmMain::RegisterFileTypesAtStart = false;
     auto* splash = new TfrmSplash;

@@ -79,6 +79,7 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
 
     SetViewStyle(vsIcon);
     SetMultiSelect(false);
+    SetSortColumn(cnName);
     applyColumns();
 }
 

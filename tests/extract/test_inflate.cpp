@@ -539,6 +539,61 @@ TEST(InflateWindow, OutputArrivesInWhole32KChunks) {
     EXPECT_EQ(r.chunks, (std::vector<std::size_t>{32768, 40000 - 32768}));
 }
 
+// A match that runs across the 32 KB flush point at the very end of a call
+// must still come out as a full chunk and a short one.
+TEST(InflateWindow, MatchCrossingTheFlushPointAtTheEnd) {
+    const Bytes head = sampleData(32700, 12);
+    auto stream = [&](bool withHead) {
+        BitWriter w;
+        if (withHead) storedBlock(w, false, head);
+        w.put(1, 1);
+        w.put(1, 2);
+        if (!withHead) fixedLit(w, 'q');
+        fixedLit(w, 280); // length 115 + 3 extra bits
+        w.put(7, 3);      // 122
+        fixedDist(w, 0);
+        fixedLit(w, 256);
+        return w.finish();
+    };
+    const Result r = run(stream(true));
+    ASSERT_EQ(r.rc, 0);
+    ASSERT_EQ(r.out.size(), 32700u + 122u);
+    EXPECT_EQ(r.chunks, (std::vector<std::size_t>{32768, 32700 + 122 - 32768}));
+    EXPECT_EQ(r.out.back(), head.back());
+
+    // The same in a chain: each call ends past the flush point in turn.
+    Inflater inf;
+    Bytes cur, out;
+    std::size_t pos = 0;
+    std::vector<std::size_t> chunks;
+    inf.Input = [&](std::uint8_t* b, std::size_t cap) -> std::ptrdiff_t {
+        const std::size_t n = std::min(cap, cur.size() - pos);
+        std::memcpy(b, cur.data() + pos, n);
+        pos += n;
+        return std::ptrdiff_t(n);
+    };
+    inf.Output = [&](const std::uint8_t* p, std::size_t n) {
+        chunks.push_back(n);
+        out.insert(out.end(), p, p + n);
+        return true;
+    };
+    inf.Reset();
+    Bytes want;
+    for (int i = 0; i < 6; ++i) {
+        cur = stream(true);
+        pos = 0;
+        ASSERT_EQ(inf.InflateNext(), 0) << i;
+        want.insert(want.end(), head.begin(), head.end());
+        want.insert(want.end(), 122, head.back());
+        cur = stream(false);
+        pos = 0;
+        ASSERT_EQ(inf.InflateNext(), 0) << i;
+        want.insert(want.end(), 1 + 122, 'q');
+    }
+    EXPECT_EQ(out, want);
+    for (auto n : chunks) EXPECT_LE(n, Inflater::kWindowSize);
+}
+
 TEST(InflateWindow, ShortWriteStopsWithWriteError) {
     BitWriter w;
     storedBlock(w, true, sampleData(50000));

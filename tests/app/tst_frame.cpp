@@ -90,6 +90,9 @@ private slots:
     void fileMaskCommand();
     void viewFileListsArchive();
     void decompressFile();
+    void decompressReportsCrcAndOverwrite();
+    void doubleClickViewsInsteadOfOpening();
+    void windowMenuListsWindows();
     void windowRecordsWrittenOnClose();
     void windowRecordsRestored();
     void noRecordsOpensHomeMaximised();
@@ -478,6 +481,103 @@ void TestFrame::decompressFile() {
     QVERIFY(texts.contains("Decompression of TAR archives is not available yet.") ||
             QFile::exists(target + "/inner.txt"));
     QVERIFY(!forms::frmProgress2()->isVisible());
+}
+
+void TestFrame::decompressReportsCrcAndOverwrite() {
+    const QString zip = QStandardPaths::findExecutable("zip");
+    if (zip.isEmpty()) QSKIP("zip is not installed");
+    const QString dir = tmp_.path() + "/crc";
+    const QString target = tmp_.path() + "/crc-out";
+    QDir().mkpath(dir);
+    QDir().mkpath(target);
+    {
+        QFile f(dir + "/data.txt");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(400, 'A'));
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(zip, {"-q", "-0", "good.zip", "data.txt"});
+    QVERIFY(p.waitForFinished());
+    QVERIFY(QFile::copy(dir + "/good.zip", dir + "/bad.zip"));
+    {
+        // Flip one byte of the stored member's data.
+        QFile f(dir + "/bad.zip");
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray all = f.readAll();
+        const int at = all.indexOf(QByteArray(40, 'A'));
+        QVERIFY(at > 0);
+        all[at + 10] = 'B';
+        f.seek(0);
+        f.write(all);
+    }
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    c->showFolder(dir);
+    desk::setFolderPicker([&](QWidget*, const QString&, const QString&) { return target; });
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("bad.zip"));
+    frame->runCommand("DecompressFile1");
+    bool endMessage = false;
+    for (const QString& t : boxes_.texts())
+        endMessage |= t.endsWith("\rExtract failed\r\rOnEnd Event...") || t.contains("Error#: ");
+    QVERIFY2(endMessage, qPrintable(boxes_.texts().join(" / ")));
+
+    // The good archive into the same folder: the file exists; No keeps it.
+    QFile::remove(target + "/data.txt");
+    {
+        QFile f(target + "/data.txt");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    boxes_.records.clear();
+    boxes_.answers = {desk::mrNo};
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("good.zip"));
+    frame->runCommand("DecompressFile1");
+    QCOMPARE(boxes_.records.size(), 1);
+    QCOMPARE(boxes_.records[0].text, target + "/data.txt already exists. Overwrite?");
+    QCOMPARE(boxes_.records[0].buttons, int(desk::mbYes | desk::mbNo));
+    QFile kept(target + "/data.txt");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("keep me"));
+    kept.close();
+    boxes_.records.clear();
+    boxes_.answers = {desk::mrYes};
+    frame->runCommand("DecompressFile1");
+    QFile replaced(target + "/data.txt");
+    QVERIFY(replaced.open(QIODevice::ReadOnly));
+    QCOMPARE(replaced.readAll(), QByteArray(400, 'A'));
+}
+
+void TestFrame::doubleClickViewsInsteadOfOpening() {
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    c->showFolder(tmp_.path());
+    c->filSource->ClearSelection();
+    QVERIFY(c->filSource->OnDoubleClick);
+    bool execute = true;
+    c->filSource->OnDoubleClick(c->filSource, execute);
+    QVERIFY(!execute);
+    // View File ran: with nothing selected it asks for a selection.
+    QCOMPARE(boxes_.texts(), QStringList({"Select a file by clicking on its name.\nThen, try again."}));
+}
+
+void TestFrame::windowMenuListsWindows() {
+    auto frame = makeFrame();
+    QDir().mkpath(tmp_.path() + "/wm1");
+    TfrmChild* one = frame->NewChild();
+    one->showFolder(tmp_.path() + "/wm1");
+    frame->NewChild()->showFolder(tmp_.path());
+    emit frame->Window1->aboutToShow();
+    emit frame->Window1->aboutToShow();  // rebuilt, not appended twice
+    QStringList listed;
+    for (QAction* a : frame->Window1->actions())
+        if (a->property("windowList").toBool() && !a->isSeparator()) listed << a->text();
+    QCOMPARE(listed, QStringList({"&1 " + tmp_.path() + "/wm1/*.*", "&2 " + tmp_.path() + "/*.*"}));
+    for (QAction* a : frame->Window1->actions())
+        if (a->text().startsWith("&1 ")) a->trigger();
+    QCOMPARE(frame->ActiveChild(), one);
 }
 
 void TestFrame::windowRecordsWrittenOnClose() {

@@ -84,6 +84,11 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
 }
 
 TFolderEnumerator::~TFolderEnumerator() {
+    // The views die after this body; their last signals must not reach the
+    // owner's handlers, which may already be gone.
+    OnSelectionChange = nullptr;
+    OnDoubleClick = nullptr;
+    QObject::disconnect(report_->selectionModel(), nullptr, this, nullptr);
     if (tree_ && tree_->FolderEnumerator() == this) tree_->SetFolderEnumerator(nullptr);
     watcher_.reset();
 }

@@ -77,6 +77,9 @@ TNameSpaceEnumerator::TNameSpaceEnumerator(QWidget* parent) : QTreeWidget(parent
 }
 
 TNameSpaceEnumerator::~TNameSpaceEnumerator() {
+    // The items are deleted after this body: nothing may react to that.
+    OnSelectionChange = nullptr;
+    QObject::disconnect(this, nullptr, this, nullptr);
     watcher_.reset();
     if (list_) list_->setLinkedTree(nullptr);
 }

@@ -213,6 +213,34 @@ private slots:
         QVERIFY(TNameSpaceEnumerator::itemPath(tree.topLevelItem(0)).endsWith("/applications"));
     }
 
+    void linkedControlsDieInEitherOrder() {
+        for (int order = 0; order < 2; ++order) {
+            auto* tree = new TNameSpaceEnumerator;
+            auto* list = new TFolderEnumerator;
+            tree->SetRootedAt(raFileSystem);
+            tree->SetRootFolder(dir_.path());
+            tree->SetFolderEnumerator(list);
+            int events = 0;
+            tree->OnSelectionChange = [&](TNameSpaceEnumerator*) { ++events; };
+            list->OnSelectionChange = [&](TFolderEnumerator*) { ++events; };
+            QVERIFY(tree->SelectPath(path("a")));
+            list->SelectItem(0);
+            const int before = events;
+            if (order == 0) {
+                delete tree;
+                QCOMPARE(list->LinkedTree(), nullptr);
+                QVERIFY(list->SetFolder(path("b")));
+                delete list;
+            } else {
+                delete list;
+                QCOMPARE(tree->FolderEnumerator(), nullptr);
+                QVERIFY(tree->SelectPath(path("c")));
+                delete tree;
+            }
+            QVERIFY(events >= before);
+        }
+    }
+
     void renameANode() {
         QTemporaryDir d;
         QDir().mkpath(d.path() + "/before");

@@ -7,6 +7,7 @@
 
 #include "archive/core/Crc.h"
 #include "archive/core/MatchSpec.h"
+#include "archive/extract/Inflate.h"
 #include "platform/FileSystem.h"
 #include "platform/Time.h"
 
@@ -281,10 +282,28 @@ void TUnBase::DecodeInto(TMemberDesc& m, bool decrypt, bool toFile, bool existed
     if (!closeAndStamp()) DecoderError(err::WriteError);
 }
 
+void TUnBase::InflateMember(unz::MemberInput& in, unz::OutputSink& out) {
+    if (!Inflater_) Inflater_ = std::make_unique<Inflater>();
+    Inflater_->Input = [&in](std::uint8_t* buf, std::size_t cap) {
+        return static_cast<std::ptrdiff_t>(in.read(buf, cap));
+    };
+    Inflater_->Output = [&out](const std::uint8_t* data, std::size_t len) {
+        return out.write(data, len);
+    };
+    const int rc = Inflater_->Inflate();
+    Inflater_->Input = nullptr;
+    Inflater_->Output = nullptr;
+    if (rc != 0) DecoderError(rc);
+    in.finish();
+}
+
 void TUnBase::RestoreAttributes(const std::string& path, const TMemberDesc& m) {
-    // Made on Unix: the permission bits ride in the high 16 bits.
-    if ((m.VersionMadeBy >> 8) == 3 && (m.ExternalAttr >> 16) != 0)
-        plat::setPermissions(path, (m.ExternalAttr >> 16) & 0777);
+    // Made on Unix: the permission bits ride in the high 16 bits.  A link
+    // or device arrives here as a plain file and keeps plain permissions.
+    const std::uint32_t mode = m.ExternalAttr >> 16;
+    const std::uint32_t type = mode & 0170000;
+    if ((m.VersionMadeBy >> 8) == 3 && mode != 0 && (type == 0 || type == 0100000))
+        plat::setPermissions(path, mode & 0777);
     else if (m.ExternalAttr & plat::faReadOnly)
         plat::setAttributes(path, plat::faReadOnly);
     // Otherwise the new file already has its owner write bit.

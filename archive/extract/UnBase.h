@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "archive/core/ArcRoot.h"
@@ -54,6 +55,8 @@ struct TMemberDesc {
     std::int64_t DataOffset = 0;    // 0-based position of the member's data
 };
 
+class Inflater;
+
 class TUnBase : public TZipCommon, protected unz::ProgressListener {
 public:
     explicit TUnBase(TComponent* AOwner = nullptr, TFramePolicy Policy = {});
@@ -101,6 +104,9 @@ protected:
     void Activated();
     bool WildSpec() const { return WildSpec_; }
 
+    // The Deflate decoder for any extractor's deflated members.
+    void InflateMember(unz::MemberInput& in, unz::OutputSink& out);
+
     // Fatal and non-fatal errors about the current member.
     [[noreturn]] void MemberError(int code) { RaiseError(FileName, code); }
     // Decoder errors stop the extraction without OnError.
@@ -124,4 +130,5 @@ private:
     ZipDecrypter Crypt_;
     std::uint32_t Crc_ = 0;
     std::string LastFolderMade_; // checked and created in this run
+    std::unique_ptr<Inflater> Inflater_;
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "archive/extract/Inflate.h"
 #include "archive/extract/LegacyDecoders.h"
 #include "platform/Utf.h"
 
@@ -212,21 +211,9 @@ void TUnZIP::DecodeMember(TMemberDesc& m, unz::MemberInput& in, unz::OutputSink&
     case 6:
         unz::Explode(in, out, m.Flags, m.UnpackedSize);
         break;
-    case 8: {
-        if (!Inflater_) Inflater_ = std::make_unique<Inflater>();
-        Inflater_->Input = [&in](std::uint8_t* buf, std::size_t cap) {
-            return static_cast<std::ptrdiff_t>(in.read(buf, cap));
-        };
-        Inflater_->Output = [&out](const std::uint8_t* data, std::size_t len) {
-            return out.write(data, len);
-        };
-        int rc = Inflater_->Inflate();
-        Inflater_->Input = nullptr;
-        Inflater_->Output = nullptr;
-        if (rc != 0) DecoderError(rc);
-        in.finish();
+    case 8:
+        InflateMember(in, out);
         break;
-    }
     default:
         DecoderError(err::UnsupportedMethod);
     }

@@ -2,11 +2,7 @@
 // decryption and the methods stored, shrunk, reduced, imploded, deflated.
 #pragma once
 
-#include <memory>
-
 #include "archive/extract/UnBase.h"
-
-class Inflater;
 
 class TUnZIP : public TUnBase {
 public:
@@ -28,5 +24,4 @@ protected:
 private:
     std::int64_t LocalOffset_ = 0; // of the current member, archive position
     std::int64_t StartOffset_ = 0; // bytes in front of the ZIP data
-    std::unique_ptr<Inflater> Inflater_;
 };

@@ -243,6 +243,10 @@ TEST_F(UnZipFrame, TimeStampsAndAttributes) {
     ux.madeBy = 0x031E;
     ux.external = (0104755u << 16); // setuid must not survive
     b.add(ux);
+    Member link = stored("LINK", "UX.SH");
+    link.madeBy = 0x031E;
+    link.external = 0120777u << 16;
+    b.add(link);
     TUnZIP z;
     prepare(z, write(b.finish()));
     z.Extract();
@@ -252,6 +256,10 @@ TEST_F(UnZipFrame, TimeStampsAndAttributes) {
     EXPECT_EQ(st.st_mtime, plat::dosToUnix(static_cast<std::uint32_t>(ro.date) << 16 | ro.time));
     ASSERT_EQ(stat((out + "/UX.SH").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
+    // A link arrives as a plain file holding its target, not as a 0777 file.
+    ASSERT_EQ(lstat((out + "/LINK").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_NE(st.st_mode & 0777, 0777u);
 
     // A read-only file from an earlier run is replaced, not refused.
     log.clear();

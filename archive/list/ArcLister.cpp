@@ -1,6 +1,7 @@
 #include "archive/list/ArcLister.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -228,8 +229,13 @@ bool TArcLister::Shown(const std::string& Name) const { return MatchSpec(FileSpe
 
 void TArcLister::CountMember(std::int64_t Packed, std::int64_t Unpacked) {
     ++FileCount;
-    TotalPackedSize += Packed;
-    TotalUnpackedSize += Unpacked;
+    // Damaged headers can claim any size; the sums saturate instead of wrapping.
+    auto add = [](std::int64_t& sum, std::int64_t v) {
+        if (v < 0) v = 0;
+        if (__builtin_add_overflow(sum, v, &sum)) sum = INT64_MAX;
+    };
+    add(TotalPackedSize, Packed);
+    add(TotalUnpackedSize, Unpacked);
 }
 
 void TArcLister::ReportMember(std::int64_t Offset) {

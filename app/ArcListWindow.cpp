@@ -7,8 +7,8 @@
 
 #include "app/ErrorText.h"
 #include "archive/list/ArcLister.h"
-#include "platform/Time.h"
 #include "desktop/MessageBox.h"
+#include "platform/Time.h"
 
 namespace {
 
@@ -29,9 +29,8 @@ TfrmArcList::TfrmArcList(QWidget* parent) : QDialog(parent) {
     ListView1->setObjectName("ListView1");
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListView1->setHeaderLabels({"FileName", "Date", "Time", "Packed", "Unpacked", "Ratio",
-                                "Method", "Attr", "Folder", "CRC", "Offset", "Encrypted",
-                                "File Comment"});
+    ListView1->setHeaderLabels({"FileName", "Date", "Time", "Packed", "Unpacked", "Ratio", "Method",
+                                "Attr", "Folder", "CRC", "Offset", "Encrypted", "File Comment"});
     const int widths[] = {120, 60, 45, 80, 80, 40, 60, 30, 60, 70, 60, 60, 75};
     for (int i = 0; i < 13; ++i) ListView1->setColumnWidth(i, widths[i]);
     layout->addWidget(ListView1, 1);
@@ -56,7 +55,8 @@ TfrmArcList::TfrmArcList(QWidget* parent) : QDialog(parent) {
         const plat::DateTimeParts when = plat::decodeDateTime(l.DateTime);
         auto* item = new QTreeWidgetItem(ListView1);
         item->setText(0, name.mid(name.lastIndexOf('/') + 1));
-        item->setText(1, QString::asprintf("%02d-%02d-%02d", when.month, when.day, when.year % 100));
+        item->setText(1,
+                      QString::asprintf("%02d-%02d-%02d", when.month, when.day, when.year % 100));
         item->setText(2, QString::asprintf("%02d:%02d", when.hour, when.minute));
         item->setText(3, QString::number(l.PackedSize));
         item->setText(4, QString::number(l.UnpackedSize));
@@ -81,8 +81,8 @@ TfrmArcList::TfrmArcList(QWidget* parent) : QDialog(parent) {
     };
     ArcLister2->OnError = [this](TObject*, const std::string& fn, const std::string& vol,
                                  int code) {
-        const QString text = app::componentErrorText(QString::fromStdString(fn),
-                                                      QString::fromStdString(vol), code);
+        const QString text =
+            app::componentErrorText(QString::fromStdString(fn), QString::fromStdString(vol), code);
         if (!text.isEmpty()) desk::showInformation(text, this);
     };
 }

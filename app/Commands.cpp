@@ -67,24 +67,34 @@
 ExtractorFamily extractorFor(TArcType type) {
     switch (type) {
     case atARC:
-    case atArcExe: return ExtractorFamily::ARC;
+    case atArcExe:
+        return ExtractorFamily::ARC;
     case atARJ:
-    case atArjExe: return ExtractorFamily::ARJ;
+    case atArjExe:
+        return ExtractorFamily::ARJ;
     case atBH:
-    case atBHExe: return ExtractorFamily::BH;
-    case atCAB: return ExtractorFamily::CAB;
-    case atGZip: return ExtractorFamily::GZIP;
+    case atBHExe:
+        return ExtractorFamily::BH;
+    case atCAB:
+        return ExtractorFamily::CAB;
+    case atGZip:
+        return ExtractorFamily::GZIP;
     case atLHA:
     case atLhaExe:
     case atLZH:
-    case atLzhExe: return ExtractorFamily::LHA;
-    case atTAR: return ExtractorFamily::TAR;
+    case atLzhExe:
+        return ExtractorFamily::LHA;
+    case atTAR:
+        return ExtractorFamily::TAR;
     case atZIP:
     case atZipExe:
     case atZip250:
-    case atZip250Exe: return ExtractorFamily::ZIP;
-    case atZOO: return ExtractorFamily::ZOO;
-    default: return ExtractorFamily::None;
+    case atZip250Exe:
+        return ExtractorFamily::ZIP;
+    case atZOO:
+        return ExtractorFamily::ZOO;
+    default:
+        return ExtractorFamily::None;
     }
 }
 
@@ -102,12 +112,15 @@ int viewGroupOf(TArcType type) {
     case atLZH:
     case atLzhExe:
     case atTAR:
-    case atZOO: return 1;
+    case atZOO:
+        return 1;
     case atZIP:
     case atZipExe:
     case atZip250:
-    case atZip250Exe: return 2;
-    default: return 0;
+    case atZip250Exe:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -157,9 +170,13 @@ void Commands::FileMask() {
         child->filSource->SetFileMask(dlg->txtSourcePathMask()->text());
 }
 
-void Commands::Configure() { forms::frmConfigure()->exec(); }
+void Commands::Configure() {
+    forms::frmConfigure()->exec();
+}
 
-void Commands::About() { forms::frmAbout()->exec(); }
+void Commands::About() {
+    forms::frmAbout()->exec();
+}
 
 void Commands::DecompressFile() {
     TfrmChild* child = frame_.ActiveChild();
@@ -174,7 +191,8 @@ void Commands::DecompressFile() {
         child->ArcLister1->SetArchiveFile(file.toStdString());
         const TArcType type = child->ArcLister1->ArcType();
         switch (ExtractArchive(file, type, target)) {
-        case ExtractResult::Done: break;
+        case ExtractResult::Done:
+            break;
         case ExtractResult::Unsupported:
             desk::showInformation("Decompression file type is not supported.", &frame_);
             break;
@@ -213,8 +231,8 @@ void Commands::onEnd(TZipCommon& x, const std::string& fn, bool crcPass) {
 }
 
 void Commands::onError(const std::string& fn, const std::string& volumeId, int code) {
-    const QString text = app::componentErrorText(QString::fromStdString(fn),
-                                                 QString::fromStdString(volumeId), code);
+    const QString text =
+        app::componentErrorText(QString::fromStdString(fn), QString::fromStdString(volumeId), code);
     if (!text.isEmpty()) desk::showInformation(text, &frame_);
 }
 
@@ -227,11 +245,15 @@ void Commands::onGetPassword(TZipCommon& x, std::string& password, bool& tryAgai
         tryAgain = false;
 }
 
-void Commands::onDeactivate() { forms::frmProgress()->hide(); }
+void Commands::onDeactivate() {
+    forms::frmProgress()->hide();
+}
 
 template <class X> void Commands::wire(X& x, bool zipProgress) {
-    x.UseStoredDirs = zipProgress;  // the ZIP path restores stored folders
-    x.OnProgress = [this](TObject*, const std::string& fn, std::uint8_t pct) { onProgress(fn, pct); };
+    x.UseStoredDirs = zipProgress; // the ZIP path restores stored folders
+    x.OnProgress = [this](TObject*, const std::string& fn, std::uint8_t pct) {
+        onProgress(fn, pct);
+    };
     x.OnEnd = [this, &x](TObject*, const std::string& fn, bool pass) { onEnd(x, fn, pass); };
     x.OnError = [this](TObject*, const std::string& fn, const std::string& vol, int code) {
         onError(fn, vol, code);
@@ -243,8 +265,8 @@ template <class X> void Commands::wire(X& x, bool zipProgress) {
         };
     if (zipProgress)
         x.OnFileExists = [this](TObject*, const std::string& fn, TDateTime, bool& accept) {
-            accept = desk::askYesNo(QString::fromStdString(fn) + " already exists. Overwrite?",
-                                    &frame_);
+            accept =
+                desk::askYesNo(QString::fromStdString(fn) + " already exists. Overwrite?", &frame_);
         };
 }
 
@@ -271,35 +293,46 @@ Commands::ExtractResult Commands::runExtractor(const QString& archive, const QSt
 Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
                                                  const QString& target) {
     switch (extractorFor(type)) {
-    case ExtractorFamily::None: return ExtractResult::Unsupported;
+    case ExtractorFamily::None:
+        return ExtractResult::Unsupported;
 #ifdef OLMEK_HAVE_UNZIP
-    case ExtractorFamily::ZIP: return runExtractor<TUnZIP>(archive, target, true);
+    case ExtractorFamily::ZIP:
+        return runExtractor<TUnZIP>(archive, target, true);
 #endif
 #ifdef OLMEK_HAVE_UNARJ
-    case ExtractorFamily::ARJ: return runExtractor<TUnARJ>(archive, target, false);
+    case ExtractorFamily::ARJ:
+        return runExtractor<TUnARJ>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNARC
-    case ExtractorFamily::ARC: return runExtractor<TUnARC>(archive, target, false);
+    case ExtractorFamily::ARC:
+        return runExtractor<TUnARC>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNLHA
-    case ExtractorFamily::LHA: return runExtractor<TUnLHA>(archive, target, false);
+    case ExtractorFamily::LHA:
+        return runExtractor<TUnLHA>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNZOO
-    case ExtractorFamily::ZOO: return runExtractor<TUnZOO>(archive, target, false);
+    case ExtractorFamily::ZOO:
+        return runExtractor<TUnZOO>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNCAB
-    case ExtractorFamily::CAB: return runExtractor<TUnCAB>(archive, target, false);
+    case ExtractorFamily::CAB:
+        return runExtractor<TUnCAB>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNBH
-    case ExtractorFamily::BH: return runExtractor<TUnBH>(archive, target, false);
+    case ExtractorFamily::BH:
+        return runExtractor<TUnBH>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNTAR
-    case ExtractorFamily::TAR: return runExtractor<TUnTAR>(archive, target, false);
+    case ExtractorFamily::TAR:
+        return runExtractor<TUnTAR>(archive, target, false);
 #endif
 #ifdef OLMEK_HAVE_UNGZIP
-    case ExtractorFamily::GZIP: return runExtractor<TUnGZIP>(archive, target, false);
+    case ExtractorFamily::GZIP:
+        return runExtractor<TUnGZIP>(archive, target, false);
 #endif
-    default: return ExtractResult::NotBuilt;
+    default:
+        return ExtractResult::NotBuilt;
     }
 }
 
@@ -311,8 +344,8 @@ bool Commands::ConnectNetworkDrive() {
     }
     bool ok = false;
     const QString address = QInputDialog::getText(
-        &frame_, "Connect Network Disk", "Address (for example smb://server/share):",
-        QLineEdit::Normal, {}, &ok);
+        &frame_, "Connect Network Disk",
+        "Address (for example smb://server/share):", QLineEdit::Normal, {}, &ok);
     if (!ok || address.trimmed().isEmpty()) return false;
     QProcess p;
     p.start(gio, {"mount", address.trimmed()});

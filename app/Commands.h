@@ -49,8 +49,8 @@ public:
 
 private:
     template <class X> void wire(X& x, bool zipProgress);
-    template <class X> ExtractResult runExtractor(const QString& archive, const QString& target,
-                                                  bool zipProgress);
+    template <class X>
+    ExtractResult runExtractor(const QString& archive, const QString& target, bool zipProgress);
 
     TfrmMain& frame_;
     bool zipProgress_ = false;

@@ -37,7 +37,8 @@ void CopyAnimation::paintEvent(QPaintEvent*) {
     p.setBrush(Qt::white);
     p.drawRect(QRectF(x - 6, y - 8, 12, 16));
     p.setPen(QColor(90, 90, 160));
-    for (int i = 0; i < 3; ++i) p.drawLine(QPointF(x - 4, y - 4 + i * 4), QPointF(x + 4, y - 4 + i * 4));
+    for (int i = 0; i < 3; ++i)
+        p.drawLine(QPointF(x - 4, y - 4 + i * 4), QPointF(x + 4, y - 4 + i * 4));
 }
 
 void CopyAnimation::showEvent(QShowEvent*) {

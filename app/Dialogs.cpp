@@ -49,8 +49,12 @@ TfrmSplash::TfrmSplash(QWidget* parent)
 }
 
 TfrmSplash::~TfrmSplash() = default;
-QLabel* TfrmSplash::lblTitle() const { return ui->lblTitle; }
-QLabel* TfrmSplash::lblWindow() const { return ui->lblWindow; }
+QLabel* TfrmSplash::lblTitle() const {
+    return ui->lblTitle;
+}
+QLabel* TfrmSplash::lblWindow() const {
+    return ui->lblWindow;
+}
 
 void TfrmSplash::setStatus(const QString& text) {
     ui->lblWindow->setText(text);
@@ -69,7 +73,9 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmAbout) {
 }
 
 TfrmAbout::~TfrmAbout() = default;
-QLabel* TfrmAbout::lblName() const { return ui->lblName; }
+QLabel* TfrmAbout::lblName() const {
+    return ui->lblName;
+}
 
 void TfrmAbout::showEvent(QShowEvent* e) {
     ui->lblName->setText(QApplication::applicationDisplayName());
@@ -84,7 +90,9 @@ TfrmPassword::TfrmPassword(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmPa
 }
 
 TfrmPassword::~TfrmPassword() = default;
-QLineEdit* TfrmPassword::txtPassword() const { return ui->txtPassword; }
+QLineEdit* TfrmPassword::txtPassword() const {
+    return ui->txtPassword;
+}
 
 void TfrmPassword::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
@@ -99,8 +107,12 @@ TfrmProgress::TfrmProgress(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmPr
 }
 
 TfrmProgress::~TfrmProgress() = default;
-QLabel* TfrmProgress::lblFile() const { return ui->lblFile; }
-QProgressBar* TfrmProgress::ProgressBar1() const { return ui->ProgressBar1; }
+QLabel* TfrmProgress::lblFile() const {
+    return ui->lblFile;
+}
+QProgressBar* TfrmProgress::ProgressBar1() const {
+    return ui->ProgressBar1;
+}
 
 void TfrmProgress::changeEvent(QEvent* e) {
     if (e->type() == QEvent::ActivationChange && isActiveWindow()) CancelFlag = false;
@@ -119,10 +131,18 @@ TfrmProgress2::TfrmProgress2(QWidget* parent) : QDialog(parent), ui(new Ui::Tfrm
 }
 
 TfrmProgress2::~TfrmProgress2() = default;
-QLabel* TfrmProgress2::lblUpper() const { return ui->lblUpper; }
-QLabel* TfrmProgress2::lblLower() const { return ui->lblLower; }
-QProgressBar* TfrmProgress2::ProgressBar1() const { return ui->ProgressBar1; }
-QProgressBar* TfrmProgress2::ProgressBar2() const { return ui->ProgressBar2; }
+QLabel* TfrmProgress2::lblUpper() const {
+    return ui->lblUpper;
+}
+QLabel* TfrmProgress2::lblLower() const {
+    return ui->lblLower;
+}
+QProgressBar* TfrmProgress2::ProgressBar1() const {
+    return ui->ProgressBar1;
+}
+QProgressBar* TfrmProgress2::ProgressBar2() const {
+    return ui->ProgressBar2;
+}
 
 void TfrmProgress2::changeEvent(QEvent* e) {
     if (e->type() == QEvent::ActivationChange && isActiveWindow()) CancelFlag = false;

@@ -23,12 +23,24 @@ QPointer<TfrmProgress2> progress2;
 
 } // namespace
 
-TfrmProgress* frmProgress() { return get(progress); }
-TfrmPassword* frmPassword() { return get(password); }
-TfrmMask* frmMask() { return get(mask); }
-TfrmAbout* frmAbout() { return get(about); }
-TfrmConfigure* frmConfigure() { return get(configure); }
-TfrmProgress2* frmProgress2() { return get(progress2); }
+TfrmProgress* frmProgress() {
+    return get(progress);
+}
+TfrmPassword* frmPassword() {
+    return get(password);
+}
+TfrmMask* frmMask() {
+    return get(mask);
+}
+TfrmAbout* frmAbout() {
+    return get(about);
+}
+TfrmConfigure* frmConfigure() {
+    return get(configure);
+}
+TfrmProgress2* frmProgress2() {
+    return get(progress2);
+}
 
 void createAll() {
     frmProgress();

@@ -153,7 +153,9 @@ void TfrmChild::showFolder(const QString& folder) {
     updateCaption();
 }
 
-QString TfrmChild::currentDirectory() const { return withSlash(dirSource->SelectedPath()); }
+QString TfrmChild::currentDirectory() const {
+    return withSlash(dirSource->SelectedPath());
+}
 
 void TfrmChild::refresh() {
     dirSource->Refresh();

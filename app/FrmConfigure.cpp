@@ -23,8 +23,12 @@ TfrmConfigure::TfrmConfigure(QWidget* parent) : QDialog(parent), ui(new Ui::Tfrm
 
 TfrmConfigure::~TfrmConfigure() = default;
 
-QCheckBox* TfrmConfigure::chkConfirmDelete() const { return ui->chkConfirmDelete; }
-QCheckBox* TfrmConfigure::chkConfirmMove() const { return ui->chkConfirmMove; }
+QCheckBox* TfrmConfigure::chkConfirmDelete() const {
+    return ui->chkConfirmDelete;
+}
+QCheckBox* TfrmConfigure::chkConfirmMove() const {
+    return ui->chkConfirmMove;
+}
 
 void TfrmConfigure::showEvent(QShowEvent* e) {
     // Every showing starts from the stored settings; Cancel thus discards.

@@ -29,7 +29,9 @@ namespace {
 
 const QString kMainKey = QStringLiteral("\\Software\\Fenwood\\OLMEK95\\Main");
 
-QString recordKey(int n) { return QString::fromLatin1(app::kProgramKey) + QString::number(n); }
+QString recordKey(int n) {
+    return QString::fromLatin1(app::kProgramKey) + QString::number(n);
+}
 
 int toInt(const QString& text, int def) {
     bool ok = false;
@@ -144,8 +146,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     IniOut1->Load();
     action("UseCompressionWizard1")
         ->setChecked(IniOut1->ReadValue(kMainKey, "CompressionWizard", "1") == "1");
-    if (RegisterFileTypesAtStart)
-        desk::RegisterFileTypes(QCoreApplication::applicationFilePath());
+    if (RegisterFileTypesAtStart) desk::RegisterFileTypes(QCoreApplication::applicationFilePath());
 }
 
 TfrmMain::~TfrmMain() {
@@ -163,7 +164,7 @@ void TfrmMain::SaveFrameSettings() {
 
 void TfrmMain::buildMenus() {
     const QList<QPair<const char*, const char*>> menus = {
-        {"File1", "&File"},     {"Directory1", "&Directory"}, {"Disk1", "Dis&k"},
+        {"File1", "&File"},       {"Directory1", "&Directory"}, {"Disk1", "Dis&k"},
         {"Options1", "&Options"}, {"Window1", "&Window"},       {"Help1", "&Help"}};
     QHash<QString, QMenu*> byName;
     for (const auto& [name, caption] : menus) {
@@ -294,7 +295,7 @@ void TfrmMain::bindCommands() {
              if (c->DisconnectNetworkDrive()) RebuildDriveMenu();
          }},
         {"Configure1", [c] { c->Configure(); }},
-        {"UseCompressionWizard1", [] {}},  // the checkable action flips itself
+        {"UseCompressionWizard1", [] {}}, // the checkable action flips itself
         {"UseDecompressionWizard1", [] {}},
         {"NewWindow1", [this] { NewChild(); }},
         {"Cascade1", [this] { mdiArea->cascadeSubWindows(); }},
@@ -355,7 +356,9 @@ void TfrmMain::RebuildDriveMenu(const QList<desk::MountEntry>& mounts) {
     }
 }
 
-void TfrmMain::RebuildDriveMenu() { RebuildDriveMenu(desk::systemMounts()); }
+void TfrmMain::RebuildDriveMenu() {
+    RebuildDriveMenu(desk::systemMounts());
+}
 
 void TfrmMain::SelectDrive(const QString& mountPoint) {
     NewChild();
@@ -484,10 +487,10 @@ void TfrmMain::SaveWindows() {
         // A window on a virtual folder has no path; an empty Path would end
         // the restore there and lose the windows after it.
         if (path.isEmpty()) path = QDir::homePath();
-        const QRect g = child->isMaximized() || child->isMinimized()
-                            ? (child->normalGeometry().isValid() ? child->normalGeometry()
-                                                                 : child->geometry())
-                            : child->geometry();
+        const QRect g =
+            child->isMaximized() || child->isMinimized()
+                ? (child->normalGeometry().isValid() ? child->normalGeometry() : child->geometry())
+                : child->geometry();
         app::writeValue(key, "Path", path);
         app::writeValue(key, "Height", QString::number(g.height()));
         app::writeValue(key, "Width", QString::number(g.width()));

@@ -26,8 +26,8 @@ inline constexpr const char* kAppTitle = "OLMEK 95 beta 5";
 
 // One item of the main menu: its component name, caption, shortcut and hint.
 struct MenuItemSpec {
-    const char* menu;  // component name of the menu ("File1", ...)
-    const char* name;  // component name of the item, or "-" for a separator
+    const char* menu; // component name of the menu ("File1", ...)
+    const char* name; // component name of the item, or "-" for a separator
     const char* caption;
     const char* shortcut;
     const char* hint;

@@ -10,15 +10,17 @@ TfrmMask::TfrmMask(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmMask) {
     condense(ui->lblExplain);
     condense(ui->lblMask);
     IniOut1 = new TIniOut(this);
-    ui->txtSourcePathMask->setText(IniOut1->ReadValue(
-        QString::fromLatin1(app::kProgramKey) + "Main", "SPathMask", "*.*"));
+    ui->txtSourcePathMask->setText(
+        IniOut1->ReadValue(QString::fromLatin1(app::kProgramKey) + "Main", "SPathMask", "*.*"));
     connect(ui->cmdOk, &QPushButton::clicked, this, &TfrmMask::cmdOkClick);
     connect(ui->cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TfrmMask::~TfrmMask() = default;
 
-QLineEdit* TfrmMask::txtSourcePathMask() const { return ui->txtSourcePathMask; }
+QLineEdit* TfrmMask::txtSourcePathMask() const {
+    return ui->txtSourcePathMask;
+}
 
 void TfrmMask::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);

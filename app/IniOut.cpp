@@ -40,22 +40,39 @@ const std::array<std::pair<const char*, Qt::WindowState>, 3> kWindowStates{{
 }};
 
 const std::array<std::pair<const char*, QRgb>, 16> kColourNames{{
-    {"clBlack", 0x000000}, {"clMaroon", 0x800000}, {"clGreen", 0x008000},
-    {"clOlive", 0x808000}, {"clNavy", 0x000080},   {"clPurple", 0x800080},
-    {"clTeal", 0x008080},  {"clGray", 0x808080},   {"clSilver", 0xC0C0C0},
-    {"clRed", 0xFF0000},   {"clLime", 0x00FF00},   {"clYellow", 0xFFFF00},
-    {"clBlue", 0x0000FF},  {"clFuchsia", 0xFF00FF}, {"clAqua", 0x00FFFF},
+    {"clBlack", 0x000000},
+    {"clMaroon", 0x800000},
+    {"clGreen", 0x008000},
+    {"clOlive", 0x808000},
+    {"clNavy", 0x000080},
+    {"clPurple", 0x800080},
+    {"clTeal", 0x008080},
+    {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0},
+    {"clRed", 0xFF0000},
+    {"clLime", 0x00FF00},
+    {"clYellow", 0xFFFF00},
+    {"clBlue", 0x0000FF},
+    {"clFuchsia", 0xFF00FF},
+    {"clAqua", 0x00FFFF},
     {"clWhite", 0xFFFFFF},
 }};
 
 const std::array<std::pair<const char*, Qt::CursorShape>, 14> kCursorNames{{
-    {"crDefault", Qt::ArrowCursor},    {"crArrow", Qt::ArrowCursor},
-    {"crCross", Qt::CrossCursor},      {"crIBeam", Qt::IBeamCursor},
-    {"crSizeNESW", Qt::SizeBDiagCursor}, {"crSizeNS", Qt::SizeVerCursor},
-    {"crSizeNWSE", Qt::SizeFDiagCursor}, {"crSizeWE", Qt::SizeHorCursor},
-    {"crUpArrow", Qt::UpArrowCursor},  {"crHourGlass", Qt::WaitCursor},
-    {"crNo", Qt::ForbiddenCursor},     {"crAppStart", Qt::BusyCursor},
-    {"crHandPoint", Qt::PointingHandCursor}, {"crSizeAll", Qt::SizeAllCursor},
+    {"crDefault", Qt::ArrowCursor},
+    {"crArrow", Qt::ArrowCursor},
+    {"crCross", Qt::CrossCursor},
+    {"crIBeam", Qt::IBeamCursor},
+    {"crSizeNESW", Qt::SizeBDiagCursor},
+    {"crSizeNS", Qt::SizeVerCursor},
+    {"crSizeNWSE", Qt::SizeFDiagCursor},
+    {"crSizeWE", Qt::SizeHorCursor},
+    {"crUpArrow", Qt::UpArrowCursor},
+    {"crHourGlass", Qt::WaitCursor},
+    {"crNo", Qt::ForbiddenCursor},
+    {"crAppStart", Qt::BusyCursor},
+    {"crHandPoint", Qt::PointingHandCursor},
+    {"crSizeAll", Qt::SizeAllCursor},
 }};
 
 // Colours are stored the platform's way: 0x00BBGGRR as a decimal number
@@ -153,17 +170,22 @@ QRect restoreGeometry(QWidget* w) {
 
 QString specialText(QWidget* w, Special s) {
     switch (s) {
-    case Special::Height: return QString::number(restoreGeometry(w).height());
-    case Special::Width: return QString::number(restoreGeometry(w).width());
-    case Special::Left: return QString::number(restoreGeometry(w).x());
-    case Special::Top: return QString::number(restoreGeometry(w).y());
+    case Special::Height:
+        return QString::number(restoreGeometry(w).height());
+    case Special::Width:
+        return QString::number(restoreGeometry(w).width());
+    case Special::Left:
+        return QString::number(restoreGeometry(w).x());
+    case Special::Top:
+        return QString::number(restoreGeometry(w).y());
     case Special::WindowState: {
         const Qt::WindowStates st = w->windowState();
         if (st & Qt::WindowMinimized) return "wsMinimized";
         if (st & Qt::WindowMaximized) return "wsMaximized";
         return "wsNormal";
     }
-    case Special::Caption: return w->isWindow() ? w->windowTitle() : w->property("text").toString();
+    case Special::Caption:
+        return w->isWindow() ? w->windowTitle() : w->property("text").toString();
     case Special::Text:
         if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
         if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText();
@@ -177,8 +199,10 @@ QString specialText(QWidget* w, Special s) {
             for (int i = 0; i < l->count(); ++i) lines << l->item(i)->text();
         return lines.join('|');
     }
-    case Special::Checked: return qobject_cast<QAbstractButton*>(w)->isChecked() ? "1" : "0";
-    case Special::None: break;
+    case Special::Checked:
+        return qobject_cast<QAbstractButton*>(w)->isChecked() ? "1" : "0";
+    case Special::None:
+        break;
     }
     return {};
 }
@@ -191,10 +215,18 @@ bool setSpecialText(QWidget* w, Special s, const QString& text) {
         if (!ok) return false;
     }
     switch (s) {
-    case Special::Height: w->resize(w->width(), n); break;
-    case Special::Width: w->resize(n, w->height()); break;
-    case Special::Left: w->move(n, w->y()); break;
-    case Special::Top: w->move(w->x(), n); break;
+    case Special::Height:
+        w->resize(w->width(), n);
+        break;
+    case Special::Width:
+        w->resize(n, w->height());
+        break;
+    case Special::Left:
+        w->move(n, w->y());
+        break;
+    case Special::Top:
+        w->move(w->x(), n);
+        break;
     case Special::WindowState: {
         for (const auto& [name, state] : kWindowStates)
             if (text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
@@ -237,8 +269,11 @@ bool setSpecialText(QWidget* w, Special s, const QString& text) {
         }
         break;
     }
-    case Special::Checked: qobject_cast<QAbstractButton*>(w)->setChecked(designTrue(text)); break;
-    case Special::None: return false;
+    case Special::Checked:
+        qobject_cast<QAbstractButton*>(w)->setChecked(designTrue(text));
+        break;
+    case Special::None:
+        return false;
     }
     return true;
 }
@@ -273,13 +308,16 @@ bool isIntegerType(int id) {
     case QMetaType::Short:
     case QMetaType::UShort:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 } // namespace
 
-TIniOut::TIniOut(QWidget* owner) : QObject(owner), owner_(owner) { setObjectName("IniOut1"); }
+TIniOut::TIniOut(QWidget* owner) : QObject(owner), owner_(owner) {
+    setObjectName("IniOut1");
+}
 
 void TIniOut::SetFileName(const QString& value) {
     const QFileInfo info(value);
@@ -406,7 +444,9 @@ bool TIniOut::parseItem(const QString& line, Item& item) {
              item.value.isEmpty());
 }
 
-QObject* TIniOut::findComponent(const QString& name) const { return findOnForm(owner_, name); }
+QObject* TIniOut::findComponent(const QString& name) const {
+    return findOnForm(owner_, name);
+}
 
 void TIniOut::Load() {
     LoadErrors.clear();

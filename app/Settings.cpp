@@ -12,9 +12,13 @@ desk::Settings& store() {
 
 } // namespace
 
-QString settingsGroup(const QString& keyPath) { return desk::settingsGroup(keyPath); }
+QString settingsGroup(const QString& keyPath) {
+    return desk::settingsGroup(keyPath);
+}
 
-bool keyExists(const QString& keyPath) { return store().keyExists(keyPath); }
+bool keyExists(const QString& keyPath) {
+    return store().keyExists(keyPath);
+}
 
 bool valueExists(const QString& keyPath, const QString& name) {
     return store().valueExists(keyPath, name);
@@ -28,7 +32,9 @@ void writeValue(const QString& keyPath, const QString& name, const QString& text
     store().writeString(keyPath, name, text);
 }
 
-void syncSettings() { store().sync(); }
+void syncSettings() {
+    store().sync();
+}
 
 void clearSettings() {
     store().qsettings().clear();

@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QProgressBar>
 #include <QMdiArea>
 #include <QMenu>
 #include <QProcess>
+#include <QProgressBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>

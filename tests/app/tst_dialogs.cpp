@@ -53,8 +53,7 @@ void TestDialogs::maskDialogLayout() {
     QCOMPARE(ok->text(), QString("Ok"));
     QCOMPARE(dlg.findChild<QPushButton*>("cmdCancel")->text(), QString("Cancel"));
     bool found = false;
-    for (QLabel* l : dlg.findChildren<QLabel*>())
-        found |= l->text() == "Enter a file mask:";
+    for (QLabel* l : dlg.findChildren<QLabel*>()) found |= l->text() == "Enter a file mask:";
     QVERIFY(found);
 }
 
@@ -125,7 +124,7 @@ void TestDialogs::configureOkSavesCancelDiscards() {
     QCOMPARE(dlg.exec(), int(QDialog::Rejected));
     QCOMPARE(app::readValue(kGeneral, "ConfirmWhenMoving", ""), QString("1"));
     whenShown(&dlg, [&] {
-        QVERIFY(dlg.chkConfirmMove()->isChecked());  // loaded again
+        QVERIFY(dlg.chkConfirmMove()->isChecked()); // loaded again
         dlg.chkConfirmMove()->setChecked(false);
         dlg.findChild<QPushButton*>("cmdOk")->click();
     });
@@ -151,13 +150,13 @@ void TestDialogs::progressCancelFlag() {
     p.findChild<QPushButton*>("cmdCancel")->click();
     QVERIFY(p.CancelFlag);
     p.hide();
-    p.show();  // showing again starts without a cancel
+    p.show(); // showing again starts without a cancel
     QVERIFY(!p.CancelFlag);
     p.hide();
 
     TfrmProgress2 p2;
     QCOMPARE(p2.windowTitle(), QString("Please Wait..."));
-    p2.findChild<QPushButton*>("cmdCancel")->click();  // no action
+    p2.findChild<QPushButton*>("cmdCancel")->click(); // no action
     QVERIFY(!p2.CancelFlag);
 }
 
@@ -172,7 +171,7 @@ void TestDialogs::passwordPrompt() {
         p.findChild<QPushButton*>("cmdOk")->click();
     });
     QCOMPARE(p.exec(), int(QDialog::Accepted));
-    QCOMPARE(p.txtPassword()->text(), QString("secret"));  // kept for the next prompt
+    QCOMPARE(p.txtPassword()->text(), QString("secret")); // kept for the next prompt
 }
 
 void TestDialogs::splashLines() {

@@ -22,12 +22,12 @@
 #include "AppTestEnv.h"
 #include "app/ArcListWindow.h"
 #include "app/Dialogs.h"
-#include "archive/list/ArcLister.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
 #include "app/Settings.h"
+#include "archive/list/ArcLister.h"
 #include "desktop/FolderPicker.h"
 #include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
@@ -36,7 +36,9 @@
 
 namespace {
 
-QString recordKey(int n) { return QString("\\Software\\Fenwood\\OLMEK95\\%1").arg(n); }
+QString recordKey(int n) {
+    return QString("\\Software\\Fenwood\\OLMEK95\\%1").arg(n);
+}
 const QString kMain = "\\Software\\Fenwood\\OLMEK95\\Main";
 
 void writeRecord(int n, const QString& path, int height = 300, int width = 400, int top = 0,
@@ -138,7 +140,8 @@ void TestFrame::menuTree() {
     QCOMPARE(frame->action("File1")->shortcut(), QKeySequence("Ctrl+F"));
 
     const QStringList file = {
-        "&Compress File|F2|Pack a file (making a copy of the original file and then compressing it)",
+        "&Compress File|F2|Pack a file (making a copy of the original file and then compressing "
+        "it)",
         "&Decompress File|F3|Uncompress a file (put a file back to its original content)",
         "&Make .EXE File||",
         "-",
@@ -161,9 +164,9 @@ void TestFrame::menuTree() {
     QCOMPARE(describe(top[0]->menu()), file);
     QCOMPARE(describe(top[1]->menu()),
              QStringList({"&Compress Directory||", "-", "Co&py Directory To...||",
-                          "&Move Directory To...||", "-", "&New Directory||",
-                          "De&lete Directory||", "Re&name Directory||", "&Print Directory||", "-",
-                          "&DOS Prompt Here||", "More...||"}));
+                          "&Move Directory To...||", "-", "&New Directory||", "De&lete Directory||",
+                          "Re&name Directory||", "&Print Directory||", "-", "&DOS Prompt Here||",
+                          "More...||"}));
     QCOMPARE(describe(top[2]->menu()),
              QStringList({"&Compress Disk||", "-", "&Format Disk||", "Co&py Disk||", "-",
                           "Connect &Network Disk||", "&Disconnect Network Disk||", "More...||"}));
@@ -218,12 +221,14 @@ void TestFrame::toolBars() {
     }
     // A tool button runs the menu item's command.
     frame->toolButton("cmdView")->click();
-    QCOMPARE(boxes_.texts(), QStringList({"Select a file by clicking on its name.\nThen, try again."}));
+    QCOMPARE(boxes_.texts(),
+             QStringList({"Select a file by clicking on its name.\nThen, try again."}));
 }
 
 void TestFrame::driveMenuFromMountsTable() {
     const QString root = tmp_.path() + "/mnt";
-    for (const char* d : {"disk", "usb", "share", "cd", "ram", "proc"}) QDir().mkpath(root + "/" + d);
+    for (const char* d : {"disk", "usb", "share", "cd", "ram", "proc"})
+        QDir().mkpath(root + "/" + d);
     const QString table = tmp_.path() + "/mounts";
     QFile f(table);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -239,7 +244,7 @@ void TestFrame::driveMenuFromMountsTable() {
     desk::setSysBlockDir(QString());
     auto frame = makeFrame();
     frame->RebuildDriveMenu();
-    frame->RebuildDriveMenu();  // twice: no entry doubles
+    frame->RebuildDriveMenu(); // twice: no entry doubles
     QStringList captions;
     for (QAction* a : frame->DriveMenu->actions()) captions << a->text();
     QCOMPARE(captions, QStringList({root + "/cd", root + "/disk", root + "/share //server/share"}));
@@ -309,14 +314,13 @@ void TestFrame::popupMenus() {
     QCOMPARE(file, QStringList({"Compress File", "Decompress File", "Make .EXE File", "-",
                                 "Copy File", "Move File", "Delete File", "-", "Rename File",
                                 "Run File", "View File", "View as Text", "-", "File Mask",
-                                "File Attributes", "File Date && Time", "More...", "-",
-                                "Cancel"}));
+                                "File Attributes", "File Date && Time", "More...", "-", "Cancel"}));
     QStringList dir;
     for (QAction* a : one->popDir->actions()) dir << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(dir, QStringList({"Compress Directory", "-", "Copy Directory To...",
-                               "Move Directory To...", "-", "New Directory", "Delete Directory",
-                               "Rename Dircetory", "&Print Directory", "-", "DOS Prompt Here",
-                               "More...", "-", "Cancel"}));
+    QCOMPARE(dir,
+             QStringList({"Compress Directory", "-", "Copy Directory To...", "Move Directory To...",
+                          "-", "New Directory", "Delete Directory", "Rename Dircetory",
+                          "&Print Directory", "-", "DOS Prompt Here", "More...", "-", "Cancel"}));
     QCOMPARE(one->filSource->PopupMenu, one->popFile);
     QCOMPARE(one->dirSource->PopupMenu, one->popDir);
     QVERIFY(!one->filSource->ShellContextMenu);
@@ -396,7 +400,7 @@ void TestFrame::fileMaskCommand() {
     });
     frame->action("SourceFileMask1")->trigger();
     QCOMPARE(c->filSource->FileMask(), QString("*.txt"));
-    QCOMPARE(c->filSource->ItemCount(), 2);  // masks match regardless of case
+    QCOMPARE(c->filSource->ItemCount(), 2); // masks match regardless of case
     // Cancel leaves the mask alone.
     QTimer::singleShot(0, dlg, [dlg] {
         QTRY_VERIFY(dlg->isVisible());
@@ -415,7 +419,9 @@ void TestFrame::viewFileListsArchive() {
     QDir().mkpath(dir);
     touch(dir + "/one.txt");
     touch(dir + "/two.txt");
-    QCOMPARE(QProcess::execute(zip, {"-q", "-j", dir + "/pair.zip", dir + "/one.txt", dir + "/two.txt"}), 0);
+    QCOMPARE(
+        QProcess::execute(zip, {"-q", "-j", dir + "/pair.zip", dir + "/one.txt", dir + "/two.txt"}),
+        0);
     auto frame = makeFrame();
     TfrmChild* c = frame->NewChild();
     c->showFolder(dir);
@@ -560,7 +566,8 @@ void TestFrame::doubleClickViewsInsteadOfOpening() {
     c->filSource->OnDoubleClick(c->filSource, execute);
     QVERIFY(!execute);
     // View File ran: with nothing selected it asks for a selection.
-    QCOMPARE(boxes_.texts(), QStringList({"Select a file by clicking on its name.\nThen, try again."}));
+    QCOMPARE(boxes_.texts(),
+             QStringList({"Select a file by clicking on its name.\nThen, try again."}));
 }
 
 void TestFrame::windowMenuListsWindows() {
@@ -570,7 +577,7 @@ void TestFrame::windowMenuListsWindows() {
     one->showFolder(tmp_.path() + "/wm1");
     frame->NewChild()->showFolder(tmp_.path());
     emit frame->Window1->aboutToShow();
-    emit frame->Window1->aboutToShow();  // rebuilt, not appended twice
+    emit frame->Window1->aboutToShow(); // rebuilt, not appended twice
     QStringList listed;
     for (QAction* a : frame->Window1->actions())
         if (a->property("windowList").toBool() && !a->isSeparator()) listed << a->text();
@@ -617,7 +624,7 @@ void TestFrame::windowRecordsRestored() {
     writeRecord(1, tmp_.path() + "/gone-away");
     writeRecord(2, "");
     writeRecord(3, a);
-    app::writeValue(recordKey(1), "Height", "tall");  // not a number: its default
+    app::writeValue(recordKey(1), "Height", "tall"); // not a number: its default
     auto frame = makeFrame(true);
     QTRY_COMPARE(frame->children().size(), 2);
     QTest::qWait(50);
@@ -700,7 +707,8 @@ void TestFrame::windowCommands() {
     QCOMPARE(t.left(), b.left());
     QVERIFY(t.bottom() < b.top());
     frame->action("Cascade1")->trigger();
-    QVERIFY(frame->children()[0]->geometry().topLeft() != frame->children()[1]->geometry().topLeft());
+    QVERIFY(frame->children()[0]->geometry().topLeft() !=
+            frame->children()[1]->geometry().topLeft());
     frame->action("Refresh1")->trigger();
     frame->action("ArrangeIcons1")->trigger();
     QVERIFY(boxes_.records.isEmpty());

@@ -100,9 +100,9 @@ void TestIniOut::textFormsOfEveryKind() {
     p->Paint = QColor(255, 0, 0);
     p->Pointer = QCursor(Qt::WaitCursor);
     const QList<QPair<QString, QString>> expected = {
-        {"Name", "hello world"}, {"Count", "-42"},   {"Letter", "Z"},
-        {"Flag", "1"},           {"Choice", "kThird"}, {"Ratio", "2.5"},
-        {"Opts", "[optA,optC]"}, {"Buddy", "Other1"},  {"Lines", "one|two|three"},
+        {"Name", "hello world"}, {"Count", "-42"},          {"Letter", "Z"},
+        {"Flag", "1"},           {"Choice", "kThird"},      {"Ratio", "2.5"},
+        {"Opts", "[optA,optC]"}, {"Buddy", "Other1"},       {"Lines", "one|two|three"},
         {"Paint", "clRed"},      {"Pointer", "crHourGlass"}};
     for (const auto& [prop, text] : expected) {
         QString got;
@@ -112,7 +112,7 @@ void TestIniOut::textFormsOfEveryKind() {
     p->Paint = QColor(0x12, 0x34, 0x56);
     QString got;
     QVERIFY(TIniOut::propertyText(p, "Paint", &form, got));
-    QCOMPARE(got, QString::number(0x563412));  // 0x00BBGGRR
+    QCOMPARE(got, QString::number(0x563412)); // 0x00BBGGRR
     p->Opts = {};
     QVERIFY(TIniOut::propertyText(p, "Opts", &form, got));
     QCOMPARE(got, QString("[]"));
@@ -194,8 +194,8 @@ void TestIniOut::booleanTextsOnLoad() {
     p->setObjectName("Probe1");
     TIniOut ini(&form);
     ini.Items << item("Probe1", "Flag", "0", "BoolValue");
-    const QList<QPair<QString, bool>> cases = {{"1", true},     {"True", true},  {"yes", true},
-                                               {"Y", true},     {"t", true},     {"0", false},
+    const QList<QPair<QString, bool>> cases = {{"1", true},      {"True", true}, {"yes", true},
+                                               {"Y", true},      {"t", true},    {"0", false},
                                                {"False", false}, {"", false},    {"no", false}};
     for (const auto& [text, want] : cases) {
         app::writeValue(kKey, "BoolValue", text);
@@ -256,7 +256,8 @@ void TestIniOut::skippedItems() {
     p->Count = 5;
     TIniOut ini(&form);
     ini.Items << " ; ;x; ; " << item("Missing1", "Count", "9", "Skip1")
-              << item("Probe1", "NoSuchProperty", "9", "Skip2") << "" << item("Probe1", "Count", "7", "Kept");
+              << item("Probe1", "NoSuchProperty", "9", "Skip2") << ""
+              << item("Probe1", "Count", "7", "Kept");
     ini.Load();
     QCOMPARE(p->Count, 7);
     ini.Save();
@@ -292,10 +293,11 @@ void TestIniOut::designNamesOfWidgets() {
     combo->setObjectName("cmbFile");
     combo->setEditable(true);
     TIniOut ini(&form);
-    ini.Items << item("txtMask", "Text", "*.*", "Mask") << item("chkConfirmDelete", "Checked", "True", "Confirm")
-              << item("cmbFile", "Items", "C:\\", "History") << item("frmTest", "Height", "300", "H")
-              << item("frmTest", "Width", "400", "W") << item("frmTest", "Left", "1", "L")
-              << item("frmTest", "Top", "2", "T");
+    ini.Items << item("txtMask", "Text", "*.*", "Mask")
+              << item("chkConfirmDelete", "Checked", "True", "Confirm")
+              << item("cmbFile", "Items", "C:\\", "History")
+              << item("frmTest", "Height", "300", "H") << item("frmTest", "Width", "400", "W")
+              << item("frmTest", "Left", "1", "L") << item("frmTest", "Top", "2", "T");
     ini.Load();
     QCOMPARE(edit->text(), QString("*.*"));
     QVERIFY(check->isChecked());
@@ -349,9 +351,11 @@ void TestIniOut::windowStateRestoresMaximised() {
 void TestIniOut::singleValues() {
     QWidget form;
     TIniOut ini(&form);
-    QCOMPARE(ini.ReadValue("\\Software\\Fenwood\\OLMEK95\\Main", "SPathMask", "*.*"), QString("*.*"));
+    QCOMPARE(ini.ReadValue("\\Software\\Fenwood\\OLMEK95\\Main", "SPathMask", "*.*"),
+             QString("*.*"));
     ini.WriteValue("\\Software\\Fenwood\\OLMEK95\\Main", "SPathMask", "*.TXT");
-    QCOMPARE(ini.ReadValue("\\Software\\Fenwood\\OLMEK95\\Main", "SPathMask", "*.*"), QString("*.TXT"));
+    QCOMPARE(ini.ReadValue("\\Software\\Fenwood\\OLMEK95\\Main", "SPathMask", "*.*"),
+             QString("*.TXT"));
     // Nested keys become nested groups of the settings file.
     ini.WriteValue("\\Software\\Fenwood\\OLMEK95\\Configure\\General", "ConfirmWhenDeleting", "0");
     desk::Settings s;

@@ -22,7 +22,9 @@
 #include "shellctl/FolderEnumerator.h"
 
 namespace {
-QString recordKey(int n) { return QString("\\Software\\Fenwood\\OLMEK95\\%1").arg(n); }
+QString recordKey(int n) {
+    return QString("\\Software\\Fenwood\\OLMEK95\\%1").arg(n);
+}
 
 struct Seen {
     bool shown = false;
@@ -78,7 +80,9 @@ void TestStart::init() {
     desk::setMessageService(&boxes_);
 }
 
-void TestStart::cleanup() { desk::setMessageService(nullptr); }
+void TestStart::cleanup() {
+    desk::setMessageService(nullptr);
+}
 
 void TestStart::commandLineModeListsArchive() {
     const QString zip = QStandardPaths::findExecutable("zip");
@@ -164,9 +168,7 @@ void TestStart::normalStartOpensDefaultWindow() {
 void TestStart::fileTypesRegisteredAtStart() {
     TfrmMain::RegisterFileTypesAtStart = true;
     QFile::remove(desk::desktopEntryFile());
-    {
-        TfrmMain frame;
-    }
+    { TfrmMain frame; }
     QVERIFY(QFile::exists(desk::desktopEntryFile()));
     QFile list(desk::mimeAppsListFile());
     QVERIFY(list.open(QIODevice::ReadOnly));

@@ -28,8 +28,8 @@ public:
         const bool old = method == 1;
         const std::int64_t packed = le32(h + 15);
         const std::int64_t unpacked = old ? packed : le32(h + 25);
-        L.FileName = TArcLister::StoredName(
-            std::string_view(reinterpret_cast<const char*>(h + 2), 13));
+        L.FileName =
+            TArcLister::StoredName(std::string_view(reinterpret_cast<const char*>(h + 2), 13));
         if (L.Shown(L.FileName)) {
             L.CountMember(packed, unpacked);
             L.PackedSize = packed;

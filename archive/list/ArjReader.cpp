@@ -67,7 +67,7 @@ public:
         const std::int64_t start = L.CurrentPos - 1;
         ArjHeader main{};
         if (!L.ReadBytes(start, main.raw, kArjFixed) || !main.usable()) {
-            L.EndLimit = 0;  // nothing to list
+            L.EndLimit = 0; // nothing to list
             return;
         }
         std::string comment;
@@ -87,8 +87,7 @@ public:
         // of the new volume up to the old position are walked here.
         std::int64_t last = -1;
         int lastVolume = Volume;
-        while (Volume != volumeBefore && L.ReadPos <= start &&
-               L.ReadPos + kArjFixed < L.EndLimit) {
+        while (Volume != volumeBefore && L.ReadPos <= start && L.ReadPos + kArjFixed < L.EndLimit) {
             const std::int64_t pos = L.ReadPos;
             if (Volume == lastVolume && pos <= last) break;
             last = pos;
@@ -141,8 +140,7 @@ private:
             L.CRC = le32(h.raw + 24);
             const std::uint32_t stamp = le32(h.raw + 12);
             // ARJ for Unix keeps the time as seconds since 1970.
-            L.DateTime =
-                h.raw[7] == kHostUnix ? plat::unixToDateTime(stamp) : L.ConvertDate(stamp);
+            L.DateTime = h.raw[7] == kHostUnix ? plat::unixToDateTime(stamp) : L.ConvertDate(stamp);
             L.Method = h.raw[9];
             L.MethodName = MethodNameOf(L.ArcType(), h.raw[9]);
             L.Encrypted = (h.flags() & kFlagGarbled) != 0;

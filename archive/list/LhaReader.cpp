@@ -23,9 +23,9 @@ std::string pathBytes(std::string s) {
 }
 
 struct Entry {
-    std::string name;    // raw bytes, separators still as stored
-    std::string folder;  // raw bytes of the folder extended header
-    std::int64_t extBytes = 0;  // level 1: extended headers counted in the packed size
+    std::string name;          // raw bytes, separators still as stored
+    std::string folder;        // raw bytes of the folder extended header
+    std::int64_t extBytes = 0; // level 1: extended headers counted in the packed size
 };
 
 class LhaReader : public DirectoryReader {
@@ -84,8 +84,7 @@ public:
                 folderEntry = false;
             }
         }
-        if (folderEntry && !path.empty() && path.back() != '/' && path.back() != '\\')
-            path += '/';
+        if (folderEntry && !path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
         L.FileName = TArcLister::StoredName(path);
 
         if ((folderEntry && L.ShowBlankDirs) || L.Shown(L.FileName)) {

@@ -10,7 +10,9 @@ namespace {
 std::string le16s(std::uint32_t v) {
     return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
-std::string le32s(std::uint32_t v) { return le16s(v & 0xFFFF) + le16s(v >> 16); }
+std::string le32s(std::uint32_t v) {
+    return le16s(v & 0xFFFF) + le16s(v >> 16);
+}
 
 // 2010-01-01 12:30:10 as DOS date and time.
 constexpr std::uint16_t kDate = (30u << 9) | (1u << 5) | 1u;
@@ -25,7 +27,9 @@ std::string arcHeader(int method, const std::string& name, std::uint32_t packed,
     if (method != 1) h += le32s(unpacked);
     return h;
 }
-std::string arcEnd() { return std::string{0x1A, 0}; }
+std::string arcEnd() {
+    return std::string{0x1A, 0};
+}
 
 } // namespace
 
@@ -82,8 +86,7 @@ TEST(ListArcCorpus, MatchesLsar) {
         for (auto& f : samples(folder)) {
             std::string body;
             int status = -1;
-            if (!peerSection(slurp(f + ".peer.txt"), "lsar", body, status) || status != 0)
-                continue;
+            if (!peerSection(slurp(f + ".peer.txt"), "lsar", body, status) || status != 0) continue;
             auto peer = parseLsar(body);
             SCOPED_TRACE(f);
             Listing l = list(f);
@@ -137,9 +140,9 @@ TEST(ListArcHeaders, MethodsNamesAndEndMarker) {
 // Method 1 is the old 25-byte header without the uncompressed size.
 TEST(ListArcHeaders, OldStoredHeader) {
     TempDir dir;
-    spit(dir / "o.arc",
-         arcHeader(8, "FIRST.COM", 1, 2, 6) + "f" + arcHeader(1, "OLD.COM", 4, 0, 7) + "wxyz" +
-             arcHeader(2, "NEW.COM", 1, 1, 8) + "n" + arcEnd());
+    spit(dir / "o.arc", arcHeader(8, "FIRST.COM", 1, 2, 6) + "f" +
+                            arcHeader(1, "OLD.COM", 4, 0, 7) + "wxyz" +
+                            arcHeader(2, "NEW.COM", 1, 1, 8) + "n" + arcEnd());
     Listing l = list(dir / "o.arc");
     ASSERT_EQ(l.members.size(), 3u);
     EXPECT_EQ(l.members[1].unpacked, 4);
@@ -151,9 +154,8 @@ TEST(ListArcHeaders, OldStoredHeader) {
 // PAK shares the layout; its own method names apply.
 TEST(ListArcHeaders, PakMethodNames) {
     TempDir dir;
-    spit(dir / "p.pak",
-         arcHeader(10, "A.TXT", 1, 2, 0) + "a" + arcHeader(11, "B.TXT", 1, 2, 0) + "b" +
-             arcHeader(12, "C.TXT", 1, 2, 0) + "c" + arcEnd());
+    spit(dir / "p.pak", arcHeader(10, "A.TXT", 1, 2, 0) + "a" + arcHeader(11, "B.TXT", 1, 2, 0) +
+                            "b" + arcHeader(12, "C.TXT", 1, 2, 0) + "c" + arcEnd());
     Listing l = list(dir / "p.pak");
     if (l.type != atPAK) GTEST_SKIP() << "detection did not see PAK";
     ASSERT_EQ(l.members.size(), 3u);

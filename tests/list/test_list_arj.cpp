@@ -13,7 +13,9 @@ namespace {
 std::string le16s(std::uint32_t v) {
     return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
-std::string le32s(std::uint32_t v) { return le16s(v & 0xFFFF) + le16s(v >> 16); }
+std::string le32s(std::uint32_t v) {
+    return le16s(v & 0xFFFF) + le16s(v >> 16);
+}
 
 constexpr std::uint32_t kDos2010 = (30u << 25) | (1u << 21) | (1u << 16);
 
@@ -43,7 +45,9 @@ std::string arjHeader(const std::string& name, const std::string& comment, std::
 std::string arjMain(const std::string& comment = "") {
     return arjHeader("T.ARJ", comment, 0, 0, 0, 0, 2, kDos2010, 34, 0);
 }
-std::string arjEnd() { return le16s(0xEA60) + le16s(0); }
+std::string arjEnd() {
+    return le16s(0xEA60) + le16s(0);
+}
 
 struct Input {
     std::string name;
@@ -88,7 +92,7 @@ TEST(ListArjInterop, MethodsFoldersAndComment) {
         ASSERT_TRUE(l.ok);
         EXPECT_EQ(l.type, atARJ);
         ASSERT_EQ(l.members.size(), 3u);
-        EXPECT_EQ(l.totals, 3);  // the folder counts like a file
+        EXPECT_EQ(l.totals, 3); // the folder counts like a file
         EXPECT_NE(l.comment.find("Archive remark"), std::string::npos);
         for (auto& in : inputs) {
             const Member* got = find(l, in.name);
@@ -198,7 +202,7 @@ TEST(ListArjCorpus, MatchesLsar) {
     if (files.empty()) GTEST_SKIP() << "corpus not found";
     int compared = 0, sets = 0;
     for (auto& f : files) {
-        if (plat::extractFileExt(f) != ".arj") continue;  // later volumes follow the first
+        if (plat::extractFileExt(f) != ".arj") continue; // later volumes follow the first
         std::string body;
         int status = -1;
         if (!peerSection(slurp(f + ".peer.txt"), "lsar", body, status) || status != 0) continue;
@@ -265,9 +269,8 @@ TEST(ListArjHeaders, FieldsAndLayout) {
     EXPECT_EQ(l.totals, 2);
     EXPECT_EQ(l.totalPacked, 6);
     EXPECT_EQ(l.totalUnpacked, 12);
-    const std::vector<std::string> order = {"activate", "begin", "read",   "end",
-                                            "begin",    "read",  "end",    "totals",
-                                            "deactivate"};
+    const std::vector<std::string> order = {"activate", "begin", "read",   "end",       "begin",
+                                            "read",     "end",   "totals", "deactivate"};
     EXPECT_EQ(l.events, order);
 }
 

@@ -14,10 +14,14 @@ std::string bytes(std::initializer_list<int> b) {
     for (int x : b) s += static_cast<char>(x);
     return s;
 }
-std::string le16s(std::uint32_t v) { return bytes({int(v & 0xFF), int((v >> 8) & 0xFF)}); }
-std::string le32s(std::uint32_t v) { return le16s(v & 0xFFFF) + le16s(v >> 16); }
+std::string le16s(std::uint32_t v) {
+    return bytes({int(v & 0xFF), int((v >> 8) & 0xFF)});
+}
+std::string le32s(std::uint32_t v) {
+    return le16s(v & 0xFFFF) + le16s(v >> 16);
+}
 
-constexpr std::uint32_t kDos2010 = (30u << 25) | (1u << 21) | (1u << 16);  // 2010-01-01 00:00
+constexpr std::uint32_t kDos2010 = (30u << 25) | (1u << 21) | (1u << 16); // 2010-01-01 00:00
 
 // A level 0 or 1 header; level 1 carries the given extended headers
 // (type byte followed by data).
@@ -29,7 +33,8 @@ std::string lhaHeader01(int level, const std::string& method, const std::string&
     for (auto& e : exts) sizes.push_back(static_cast<std::uint32_t>(e.size() + 2));
     for (std::size_t i = 0; i < exts.size(); ++i)
         extBytes += exts[i] + le16s(i + 1 < exts.size() ? sizes[i + 1] : 0);
-    std::string body = method + le32s(level == 1 ? packed + std::uint32_t(extBytes.size()) : packed) +
+    std::string body = method +
+                       le32s(level == 1 ? packed + std::uint32_t(extBytes.size()) : packed) +
                        le32s(unpacked) + le32s(kDos2010) + bytes({0x20, level}) +
                        bytes({int(name.size())}) + name + le16s(crc);
     if (level == 1) body += "M" + le16s(exts.empty() ? 0 : sizes[0]);
@@ -44,9 +49,8 @@ std::string lhaHeader2(const std::string& method, std::uint32_t packed, std::uin
     std::string extBytes;
     for (std::size_t i = 0; i < exts.size(); ++i)
         extBytes += exts[i] + le16s(i + 1 < exts.size() ? exts[i + 1].size() + 2 : 0);
-    std::string h = method + le32s(packed) + le32s(unpacked) + le32s(unixTime) +
-                    bytes({0x20, 2}) + le16s(crc) + "U" +
-                    le16s(exts.empty() ? 0 : exts[0].size() + 2) + extBytes;
+    std::string h = method + le32s(packed) + le32s(unpacked) + le32s(unixTime) + bytes({0x20, 2}) +
+                    le16s(crc) + "U" + le16s(exts.empty() ? 0 : exts[0].size() + 2) + extBytes;
     return le16s(h.size() + 2) + h;
 }
 
@@ -101,8 +105,8 @@ TEST(ListLhaInterop, JlhaLevelsAndMethods) {
         const char* opts;
         const char* method;
     };
-    const Variant variants[] = {{"z", "Stored"}, {"o5", "Frozen-5"}, {"o6", "Frozen-6"},
-                                {"o7", "Frozen-7"}};
+    const Variant variants[] = {
+        {"z", "Stored"}, {"o5", "Frozen-5"}, {"o6", "Frozen-6"}, {"o7", "Frozen-7"}};
     for (int level = 0; level <= 2; ++level) {
         for (const auto& v : variants) {
             SCOPED_TRACE(std::string("level ") + std::to_string(level) + " " + v.opts);
@@ -124,7 +128,7 @@ TEST(ListLhaInterop, JlhaLevelsAndMethods) {
                 EXPECT_EQ(m.filenum, static_cast<int>(i) + 1);
             }
             EXPECT_EQ(l.members[1].methodName, v.method);
-            EXPECT_EQ(l.members[0].methodName, "Stored");  // too small to compress
+            EXPECT_EQ(l.members[0].methodName, "Stored"); // too small to compress
             EXPECT_EQ(l.members[0].offset, 0);
             if (haveTool("lha")) {
                 std::string out = dir / "peer.txt";
@@ -192,7 +196,7 @@ TEST(ListLhaCorpus, MatchesLhasa) {
         SCOPED_TRACE(f);
         Listing l = list(f, "*.*", true);
         if (l.type != atLHA && l.type != atLhaExe) {
-            ++undetected;  // type detection does not see an archive here
+            ++undetected; // type detection does not see an archive here
             continue;
         }
         ++compared;
@@ -260,11 +264,11 @@ TEST(ListLhaHeaders, PackedLargerThanUnpacked) {
 // a 0xFF in stored names become '/'.
 TEST(ListLhaHeaders, Level2NamesFoldersAndSpec) {
     TempDir dir;
-    std::string arc =
-        lhaHeader2("-lhd-", 0, 0, 1000000000, 0, {bytes({0x02}) + "DOCS\xff"}) +
-        lhaHeader2("-lh0-", 3, 3, 1000000000, 7,
-                   {bytes({0x01}) + "NOTE.TXT", bytes({0x02}) + "DOCS\xffOLD\xff"}) +
-        "abc" + lhaHeader01(0, "-lh0-", "BIN\\TOOL.EXE", 2, 2, 9) + "zz" + std::string(1, '\0');
+    std::string arc = lhaHeader2("-lhd-", 0, 0, 1000000000, 0, {bytes({0x02}) + "DOCS\xff"}) +
+                      lhaHeader2("-lh0-", 3, 3, 1000000000, 7,
+                                 {bytes({0x01}) + "NOTE.TXT", bytes({0x02}) + "DOCS\xffOLD\xff"}) +
+                      "abc" + lhaHeader01(0, "-lh0-", "BIN\\TOOL.EXE", 2, 2, 9) + "zz" +
+                      std::string(1, '\0');
     spit(dir / "l2.lzh", arc);
     Listing all = list(dir / "l2.lzh", "*.*", true);
     ASSERT_TRUE(all.ok);
@@ -280,7 +284,7 @@ TEST(ListLhaHeaders, Level2NamesFoldersAndSpec) {
     EXPECT_EQ(files.members[0].filenum, 1);
 
     Listing txt = list(dir / "l2.lzh", "*.TXT", true);
-    ASSERT_EQ(txt.members.size(), 2u);  // the folder, and NOTE.TXT by its name part
+    ASSERT_EQ(txt.members.size(), 2u); // the folder, and NOTE.TXT by its name part
     EXPECT_EQ(txt.members[1].name, "DOCS/OLD/NOTE.TXT");
 }
 
@@ -306,15 +310,14 @@ TEST(ListLhaHeaders, DamagedArchivesEndInOrder) {
         {"bad method id", lhaHeader01(0, "xlh5x", "B.TXT", 1, 1, 1) + "q"},
         {"level 1 extension past the end",
          lhaHeader01(1, "-lh0-", "B.TXT", 1, 1, 1, {bytes({0x02}) + "D\xff"}).substr(0, 33)},
-        {"level 2 extension size beyond the header",
-         le16s(30) + "-lh0-" + le32s(0) + le32s(0) + le32s(0) + bytes({0x20, 2}) + le16s(0) +
-             "U" + le16s(200) + "abcd"},
-        {"level 2 extension of size 1",
-         le16s(30) + "-lh0-" + le32s(0) + le32s(0) + le32s(0) + bytes({0x20, 2}) + le16s(0) +
-             "U" + le16s(1) + "abcd"},
-        {"level 3 huge header",
-         le16s(4) + "-lh0-" + le32s(0) + le32s(0) + le32s(0) + bytes({0x20, 3}) + le16s(0) +
-             "U" + le32s(0x7FFFFFFF) + le32s(0) + std::string(8, '\0')},
+        {"level 2 extension size beyond the header", le16s(30) + "-lh0-" + le32s(0) + le32s(0) +
+                                                         le32s(0) + bytes({0x20, 2}) + le16s(0) +
+                                                         "U" + le16s(200) + "abcd"},
+        {"level 2 extension of size 1", le16s(30) + "-lh0-" + le32s(0) + le32s(0) + le32s(0) +
+                                            bytes({0x20, 2}) + le16s(0) + "U" + le16s(1) + "abcd"},
+        {"level 3 huge header", le16s(4) + "-lh0-" + le32s(0) + le32s(0) + le32s(0) +
+                                    bytes({0x20, 3}) + le16s(0) + "U" + le32s(0x7FFFFFFF) +
+                                    le32s(0) + std::string(8, '\0')},
         {"unknown level", lhaHeader01(0, "-lh0-", "B.TXT", 1, 1, 1).replace(20, 1, "\x07") + "q"},
         {"member data beyond the end", lhaHeader01(0, "-lh0-", "B.TXT", 0x7FFFFFF0, 1, 1)},
     };

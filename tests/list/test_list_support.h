@@ -2,8 +2,8 @@
 // readers: running the lister, peer tools and parsing peer listings.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,7 +153,9 @@ private:
     std::string path_;
 };
 
-inline std::string corpus(const std::string& rel) { return std::string(OLMEK_CORPUS_DIR) + "/" + rel; }
+inline std::string corpus(const std::string& rel) {
+    return std::string(OLMEK_CORPUS_DIR) + "/" + rel;
+}
 
 // A member as an independent tool listed it.
 struct PeerMember {
@@ -217,7 +219,8 @@ inline std::vector<PeerMember> parseLhaV(const std::string& body) {
     std::string line;
     int rules = 0;
     // The stamp column is blank when the archive holds no usable time.
-    std::regex row("^(\\[[^\\]]*\\]|\\S+)\\s+(?:\\d+/\\d+\\s+)?(\\d+)\\s+(\\d+)\\s+\\S+\\s+-\\S{3}-\\s+[0-9a-f]{4}"
+    std::regex row("^(\\[[^\\]]*\\]|\\S+)\\s+(?:\\d+/"
+                   "\\d+\\s+)?(\\d+)\\s+(\\d+)\\s+\\S+\\s+-\\S{3}-\\s+[0-9a-f]{4}"
                    "\\s+(?:\\w{3}\\s+\\d+\\s+[0-9:]+ )?(.*)$");
     while (std::getline(in, line)) {
         if (line.rfind("----------", 0) == 0) {
@@ -253,7 +256,8 @@ inline std::vector<PeerMember> parse7z(const std::string& body) {
             continue;
         }
         if (!members) continue;
-        if (line.rfind("Path = ", 0) == 0) out.push_back({line.substr(7), -1, -1});
+        if (line.rfind("Path = ", 0) == 0)
+            out.push_back({line.substr(7), -1, -1});
         else if (line.rfind("Size = ", 0) == 0 && !out.empty())
             out.back().unpacked = std::stoll(line.substr(7));
         else if (line.rfind("Packed Size = ", 0) == 0 && !out.empty())

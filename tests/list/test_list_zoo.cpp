@@ -8,11 +8,13 @@ namespace {
 std::string le16s(std::uint32_t v) {
     return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
-std::string le32s(std::uint32_t v) { return le16s(v & 0xFFFF) + le16s(v >> 16); }
+std::string le32s(std::uint32_t v) {
+    return le16s(v & 0xFFFF) + le16s(v >> 16);
+}
 
 constexpr std::uint32_t kTag = 0xFDC4A7DC;
-constexpr std::uint16_t kDate = (30u << 9) | (1u << 5) | 1u;  // 2010-01-01
-constexpr std::uint16_t kTime = (8u << 11) | (15u << 5);      // 08:15:00
+constexpr std::uint16_t kDate = (30u << 9) | (1u << 5) | 1u; // 2010-01-01
+constexpr std::uint16_t kTime = (8u << 11) | (15u << 5);     // 08:15:00
 
 struct ZooEntry {
     std::string shortName;
@@ -42,10 +44,10 @@ std::string zooArchive(const std::vector<ZooEntry>& entries, const std::string& 
                               static_cast<char>(e.dir.size() + (e.dir.empty() ? 0 : 1))};
             if (!e.longName.empty()) var += e.longName + '\0';
             if (!e.dir.empty()) var += e.dir + '\0';
-            var += std::string(7, '\0');  // system id, attributes, version flag
+            var += std::string(7, '\0'); // system id, attributes, version flag
         }
-        const std::uint32_t dataPos = pos + 56 + static_cast<std::uint32_t>(
-                                                     var.empty() ? 2 : var.size());
+        const std::uint32_t dataPos =
+            pos + 56 + static_cast<std::uint32_t>(var.empty() ? 2 : var.size());
         const std::uint32_t commentAt = dataPos + e.packed;
         const std::uint32_t next = commentAt + static_cast<std::uint32_t>(e.comment.size());
         std::string name = e.shortName;
@@ -59,7 +61,7 @@ std::string zooArchive(const std::vector<ZooEntry>& entries, const std::string& 
         h += var.empty() ? std::string(2, '\0') : var;
         out += h + std::string(e.packed, 'd') + e.comment;
     }
-    out += le32s(kTag) + std::string(54, '\0');  // the end of the chain
+    out += le32s(kTag) + std::string(54, '\0'); // the end of the chain
     if (!archiveComment.empty()) {
         const std::size_t commentPos = out.size();
         out += archiveComment;
@@ -152,8 +154,8 @@ TEST(ListZooHeaders, InconsistentHeaderListsNothing) {
 
 TEST(ListZooHeaders, DamagedChainsEndInOrder) {
     TempDir dir;
-    const std::string good = zooArchive({{"A.TXT", "", "", 1, 1, 0, 0, ""},
-                                         {"B.TXT", "", "", 1, 1, 0, 0, ""}});
+    const std::string good =
+        zooArchive({{"A.TXT", "", "", 1, 1, 0, 0, ""}, {"B.TXT", "", "", 1, 1, 0, 0, ""}});
     const std::size_t second = 42 + 58 + 1;
     struct Case {
         const char* what;

@@ -960,6 +960,46 @@ TEST(InflateHostile, RandomAndMutatedStreamsNeverMisbehave) {
     }
 }
 
+// One decoder object serves member after member, whatever the previous one
+// left behind: an error in the middle of a block, a half-used bit buffer.
+TEST(InflateHostile, DecoderIsReusableAfterErrors) {
+    NEED_PYTHON_ZLIB();
+    TempDir t;
+    const Bytes data = sampleData(70000, 31);
+    std::vector<Bytes> good;
+    ASSERT_TRUE(zlibDeflate(t, data, {{6, 0}, {1, 4}, {0, 0}}, good));
+    std::mt19937 rng(5);
+    Inflater inf;
+    const Bytes* cur = nullptr;
+    std::size_t pos = 0;
+    inf.Input = [&](std::uint8_t* b, std::size_t cap) -> std::ptrdiff_t {
+        const std::size_t n = std::min(cap, cur->size() - pos);
+        std::memcpy(b, cur->data() + pos, n);
+        pos += n;
+        return std::ptrdiff_t(n);
+    };
+    Bytes out;
+    inf.Output = [&](const std::uint8_t* p, std::size_t n) {
+        out.insert(out.end(), p, p + n);
+        return true;
+    };
+    for (int round = 0; round < 30; ++round) {
+        Bytes bad = good[std::size_t(round) % good.size()];
+        bad.resize(bad.size() / 2 + rng() % (bad.size() / 2));
+        bad[rng() % bad.size()] ^= 0x5A;
+        cur = &bad;
+        pos = 0;
+        out.clear();
+        (void)inf.Inflate();
+        cur = &good[std::size_t(round) % good.size()];
+        pos = 0;
+        out.clear();
+        ASSERT_EQ(inf.Inflate(), 0) << round;
+        ASSERT_EQ(out, data) << round;
+        EXPECT_EQ(inf.TotalOut(), data.size());
+    }
+}
+
 TEST(InflateHostile, OutputLimitStopsAHugeExpansion) {
     // A fixed block of maximal matches expands about 1000-fold.
     BitWriter w;

@@ -63,7 +63,7 @@ struct Templates {
     std::array<std::uint32_t, 288> lit{};
     std::array<std::uint32_t, 32> dist{};
     std::array<std::uint32_t, 19> len{};
-    Templates() {
+    constexpr Templates() {
         for (unsigned s = 0; s < 256; ++s) lit[s] = kLit | (s << 16);
         lit[256] = kEndOfBlock;
         for (unsigned s = 257; s < 286; ++s)
@@ -75,7 +75,7 @@ struct Templates {
         for (unsigned s = 0; s < 19; ++s) len[s] = s << 16;
     }
 };
-const Templates kTemplates;
+constexpr Templates kTemplates;
 
 // Builds a canonical Huffman look-up table.  Refuses over-subscribed sets and
 // incomplete ones, except the empty set and a single code of length 1.

@@ -39,6 +39,19 @@ int toInt(const QString& text, int def) {
     return ok ? v : def;
 }
 
+// Positions and sizes from a hand-edited or damaged record stay within
+// what a screen can show.
+constexpr int kMaxExtent = 16384;
+
+int toExtent(const QString& text, int def) {
+    const int v = toInt(text, def);
+    return v < 1 ? def : qMin(v, kMaxExtent);
+}
+
+int toOffset(const QString& text, int def) {
+    return qBound(-kMaxExtent, toInt(text, def), kMaxExtent);
+}
+
 } // namespace
 
 const QList<MenuItemSpec>& mainMenuSpec() {
@@ -456,11 +469,11 @@ void TfrmMain::RestoreWindows() {
         if (path.isEmpty()) break;
         if (!QFileInfo(path).isDir()) path = QDir::homePath();
         if (Splash) Splash->setStatus("Reading " + path);
-        const int height = toInt(app::readValue(key, "Height", "300"), 300);
-        const int width = toInt(app::readValue(key, "Width", "400"), 400);
-        const int top = toInt(app::readValue(key, "Top", "0"), 0);
-        const int left = toInt(app::readValue(key, "Left", "0"), 0);
-        const int panel = toInt(app::readValue(key, "Panel", "201"), 201);
+        const int height = toExtent(app::readValue(key, "Height", "300"), 300);
+        const int width = toExtent(app::readValue(key, "Width", "400"), 400);
+        const int top = toOffset(app::readValue(key, "Top", "0"), 0);
+        const int left = toOffset(app::readValue(key, "Left", "0"), 0);
+        const int panel = qBound(0, toInt(app::readValue(key, "Panel", "201"), 201), width);
         TfrmChild* child = NewChild();
         child->setGeometry(left, top, width, height);
         child->setPanelWidth(panel);

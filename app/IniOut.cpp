@@ -22,6 +22,8 @@
 
 namespace {
 
+constexpr int kMaxExtent = 16384;
+
 QString trimControl(const QString& s) {
     qsizetype b = 0, e = s.size();
     while (b < e && s[b].unicode() < 33) ++b;
@@ -213,6 +215,10 @@ bool setSpecialText(QWidget* w, Special s, const QString& text) {
     if (s == Special::Height || s == Special::Width || s == Special::Left || s == Special::Top) {
         n = text.trimmed().toInt(&ok);
         if (!ok) return false;
+        // A damaged store must not ask for a window no screen can show
+        // (nor the memory behind it).
+        const bool size = s == Special::Height || s == Special::Width;
+        if (size ? (n < 0 || n > kMaxExtent) : (n < -kMaxExtent || n > kMaxExtent)) return false;
     }
     switch (s) {
     case Special::Height:

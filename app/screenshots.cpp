@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -149,6 +150,14 @@ int main(int argc, char** argv) {
         m->popup(QPoint(0, 0));
         QCoreApplication::processEvents();
         save(m, m->objectName());
+        m->hide();
+    }
+    for (QAction* a : frame.menuBar()->actions()) {
+        QMenu* m = a->menu();
+        if (!m) continue;
+        m->popup(QPoint(0, 0));
+        QCoreApplication::processEvents();
+        save(m, "menu-" + m->objectName());
         m->hide();
     }
     frame.DriveMenu->popup(QPoint(0, 0));

@@ -639,6 +639,7 @@ void TestFrame::windowRecordsRestored() {
     QCOMPARE(two->filSource->Folder(), QDir::homePath());
     QCOMPARE(two->height(), 300);
     QCOMPARE(two->width(), 400);
+    QVERIFY(two->panelWidth() <= 400);
     QVERIFY(!two->isMaximized());
 }
 

@@ -275,11 +275,18 @@ void TestIniOut::unconvertibleTextFallsBackToDefault() {
     ini.Items << item("Probe1", "Count", "11", "BadCount")
               << item("Probe1", "Choice", "kSecond", "BadChoice");
     app::writeValue(kKey, "BadCount", "twelve");
+    ini.Items << item("frmTest", "Height", "300", "HugeHeight")
+              << item("frmTest", "Left", "5", "FarLeft");
+    form.setObjectName("frmTest");
+    app::writeValue(kKey, "HugeHeight", "99999999");
+    app::writeValue(kKey, "FarLeft", "-99999999");
     app::writeValue(kKey, "BadChoice", "kNothing");
     ini.Load();
     QCOMPARE(p->Count, 11);
     QCOMPARE(p->Choice, Probe::kSecond);
-    QCOMPARE(ini.LoadErrors.size(), 2);
+    QCOMPARE(ini.LoadErrors.size(), 4);
+    QCOMPARE(form.height(), 300);
+    QCOMPARE(form.x(), 5);
 }
 
 void TestIniOut::designNamesOfWidgets() {

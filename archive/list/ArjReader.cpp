@@ -79,27 +79,7 @@ public:
     void headerStep() override {
         ArjHeader h{};
         std::copy(L.Header().begin(), L.Header().begin() + kArjFixed, h.raw);
-        const std::int64_t start = L.CurrentPos - 1;
-        const int volumeBefore = Volume;
-        member(h, start);
-        // After a member that crossed into the next volume the positions
-        // start again near 0.  The frame only goes forward, so the headers
-        // of the new volume up to the old position are walked here.
-        std::int64_t last = -1;
-        int lastVolume = Volume;
-        while (Volume != volumeBefore && L.ReadPos <= start && L.ReadPos + kArjFixed < L.EndLimit) {
-            const std::int64_t pos = L.ReadPos;
-            if (Volume == lastVolume && pos <= last) break;
-            last = pos;
-            lastVolume = Volume;
-            L.CurrentPos = pos + 1;
-            L.FileComment.clear();
-            if (!L.ReadBytes(pos, h.raw, kArjFixed)) {
-                L.EndWalk();
-                break;
-            }
-            member(h, pos);
-        }
+        member(h, L.CurrentPos - 1);
     }
 
 private:

@@ -18,7 +18,8 @@ std::vector<std::uint8_t> encrypt(const std::string& pw, const std::vector<std::
 
 TEST(ZipCrypto, DecryptsAcrossArbitraryBlockSplits) {
     std::vector<std::uint8_t> plain(5000);
-    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<std::uint8_t>(i * 131 + 7);
     const auto cipher = encrypt("pass word", plain);
     EXPECT_NE(cipher, plain);
     for (std::size_t step : {1u, 7u, 12u, 4096u, 5000u}) {

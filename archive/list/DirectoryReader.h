@@ -73,6 +73,13 @@ private:
     DirectoryReaderFactory factories_[kArcTypeCount];
 };
 
+// Sizes and offsets a header states are taken up to 2^60 bytes: far beyond
+// any real archive, and small enough that sums of a few never overflow.
+constexpr std::int64_t kMaxStatedSize = std::int64_t{1} << 60;
+inline std::int64_t statedSize(std::uint64_t v) {
+    return v > static_cast<std::uint64_t>(kMaxStatedSize) ? kMaxStatedSize : static_cast<std::int64_t>(v);
+}
+
 // Little-endian field access for the readers.
 inline std::uint16_t le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

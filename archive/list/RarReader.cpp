@@ -23,12 +23,6 @@ constexpr std::uint64_t kR5HasExtra = 0x01, kR5HasData = 0x02;
 constexpr std::uint64_t kR5Directory = 0x01, kR5HasTime = 0x02, kR5HasCrc = 0x04;
 constexpr std::int64_t kR5MaxHeader = 2 * 1024 * 1024;
 
-std::int64_t clampSize(std::uint64_t v) {
-    return v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / 4)
-               ? std::numeric_limits<std::int64_t>::max() / 4
-               : static_cast<std::int64_t>(v);
-}
-
 // A RAR 5 variable-length number: seven bits a byte, low bits first.
 struct VintCursor {
     const std::uint8_t* p;
@@ -273,7 +267,7 @@ private:
             L.EndWalk();
             return;
         }
-        L.ReadPos = bodyAt + static_cast<std::int64_t>(headerSize) + clampSize(dataSize);
+        L.ReadPos = bodyAt + static_cast<std::int64_t>(headerSize) + statedSize(dataSize);
         if (type != kR5File) return;
 
         const std::uint64_t fileFlags = c.vint();
@@ -307,8 +301,8 @@ private:
         const bool folder = (fileFlags & kR5Directory) != 0;
         L.FileName = TArcLister::StoredName(std::string_view(name, nameLen));
         if (!((folder && L.ShowBlankDirs) || L.Shown(L.FileName))) return;
-        const std::int64_t packedSize = clampSize(dataSize);
-        const std::int64_t unpackedSize = clampSize(unpacked);
+        const std::int64_t packedSize = statedSize(dataSize);
+        const std::int64_t unpackedSize = statedSize(unpacked);
         L.CountMember(packedSize, unpackedSize);
         L.PackedSize = packedSize;
         L.UnpackedSize = unpackedSize;

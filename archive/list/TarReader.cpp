@@ -61,7 +61,7 @@ public:
             return;
         }
         std::int64_t size = tarNumber(h + 124, 12);
-        if (size < 0) size = 0;
+        size = size < 0 ? 0 : statedSize(static_cast<std::uint64_t>(size));
         const char type = static_cast<char>(h[156]);
         const bool ustar = std::equal(h + 257, h + 262, "ustar");
 
@@ -85,7 +85,7 @@ public:
         } else if (ustar && h[345]) {
             name = field(h + 345, 155) + "/" + name;
         }
-        if (paxSize_ >= 0) size = paxSize_;
+        if (paxSize_ >= 0) size = statedSize(static_cast<std::uint64_t>(paxSize_));
         longName_.clear();
         paxSize_ = -1;
         advance(pos, size);

@@ -18,12 +18,6 @@ constexpr std::int64_t kCentralSize = 46;
 // The end record plus the longest comment it can announce.
 constexpr std::int64_t kEndSearchRange = kEndRecordSize + 0xFFFF;
 
-std::int64_t clamp64(std::uint64_t v) {
-    return v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
-               ? std::numeric_limits<std::int64_t>::max()
-               : static_cast<std::int64_t>(v);
-}
-
 class ZipReader : public DirectoryReader {
 public:
     using DirectoryReader::DirectoryReader;
@@ -65,7 +59,7 @@ public:
         if (entries == 0xFFFF || cdSize == kAllOnes32 || cdOffset == kAllOnes32)
             readZip64End(endPos, entries, cdSize, cdOffset);
 
-        std::int64_t cdPos = clamp64(cdOffset);
+        std::int64_t cdPos = statedSize(cdOffset);
         if (L.CurrentPos - 1 == L.SfxZipOffset && L.SfxZipOffset > 0) cdPos += L.SfxZipOffset;
 
         L.EndLimit = size;
@@ -115,8 +109,8 @@ public:
         L.ReadPos = pos + kCentralSize + static_cast<std::int64_t>(n + m + k);
         if (!shown) return;
 
-        L.PackedSize = clamp64(packed);
-        L.UnpackedSize = clamp64(unpacked);
+        L.PackedSize = statedSize(packed);
+        L.UnpackedSize = statedSize(unpacked);
         if (!folder) L.CountMember(L.PackedSize, L.UnpackedSize);
         L.VersionMadeBy = le16(h + 4);
         L.VersionNeeded = le16(h + 6);
@@ -129,7 +123,7 @@ public:
         L.InternalAttr = le16(h + 36);
         L.ExternalAttr = external;
         L.Ratio = CalcRatio(L.PackedSize, L.UnpackedSize);
-        L.ReportMember(clamp64(offset));
+        L.ReportMember(statedSize(offset));
     }
 
 private:
@@ -142,7 +136,7 @@ private:
             le32(loc) != kLocator64Sig)
             return;
         std::uint8_t rec[56];
-        std::int64_t at = clamp64(le64(loc + 8));
+        std::int64_t at = statedSize(le64(loc + 8));
         // Data in front of the archive moves the record away from the
         // stored offset; it then sits right before the locator.
         if (!(L.ReadBytes(at, rec, sizeof rec) && le32(rec) == kEnd64Sig)) {

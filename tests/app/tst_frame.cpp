@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -81,6 +82,7 @@ private slots:
 
     void menuTree();
     void toolBars();
+    void hintsGoToStatusBar();
     void driveMenuFromMountsTable();
     void driveSelectionOpensWindow();
     void captionsFollowFolderAndMask();
@@ -223,6 +225,17 @@ void TestFrame::toolBars() {
     frame->toolButton("cmdView")->click();
     QCOMPARE(boxes_.texts(),
              QStringList({"Select a file by clicking on its name.\nThen, try again."}));
+}
+
+void TestFrame::hintsGoToStatusBar() {
+    auto frame = makeFrame();
+    frame->show();
+    QVERIFY(frame->action("DeleteFile1")->showStatusText(frame.get()));
+    QCOMPARE(frame->statusBar()->currentMessage(), QString("Erase a file"));
+    TfrmChild* c = frame->NewChild();
+    for (QAction* a : c->popFile->actions())
+        if (a->text() == "View File") QVERIFY(a->showStatusText(c));
+    QCOMPARE(frame->statusBar()->currentMessage(), QString("Display file"));
 }
 
 void TestFrame::driveMenuFromMountsTable() {

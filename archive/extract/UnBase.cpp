@@ -65,6 +65,11 @@ void TUnBase::DecoderError(int code) {
     throw E_RAISE(ErrorMessage(code), code);
 }
 
+void TUnBase::Loaded() {
+    TZipCommon::Loaded();
+    if (FileSpec().empty()) SetFileSpec("*.*");
+}
+
 void TUnBase::Activated() {
     if (OnActivate) OnActivate(this);
 }

@@ -73,6 +73,8 @@ public:
 
     // Runs the member loop; every outcome arrives through the events.
     void Extract();
+    // A FileSpec left empty by the form selects every member.
+    void Loaded() override;
 
     // Decode and check the members without writing anything (no folders,
     // no files, no exists test).

@@ -225,3 +225,17 @@ TEST_F(UnZipPasswords, GarbageFromAWrongPasswordEndsOnlyThatMember) {
     EXPECT_NE(std::find(log.begin(), log.end(), "end A.TXT fail"), log.end());
     EXPECT_EQ(slurp("B.TXT"), "plain");
 }
+
+TEST(UnBaseProperties, DefaultsAndLoadedFileSpec) {
+    TUnZIP z;
+    EXPECT_EQ(z.FileSpec(), "*.*");
+    EXPECT_TRUE(z.UseStoredDirs);
+    EXPECT_EQ(z.ProgressNotify, Ten);
+    EXPECT_EQ(z.SetDateTo, OrigDate);
+    z.SetFileSpec("");
+    EXPECT_EQ(z.FileSpec(), "");
+    z.Loaded();
+    EXPECT_EQ(z.FileSpec(), "*.*");
+    z.SetFileSpec("a\\b/*.txt");
+    EXPECT_EQ(z.FileSpec(), "a/b/*.txt");
+}

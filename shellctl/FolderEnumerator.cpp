@@ -29,6 +29,8 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
     model_ = new FolderModel(this);
     model_->setColumns(columns_);
     model_->setEditableFlag(&AllowRename);
+    model_->setDropFlag(&AllowOLEDrop);
+    connect(model_, &FolderModel::dropped, this, [this] { Refresh(); });
 
     report_ = new QTreeView(this);
     report_->setRootIsDecorated(false);
@@ -55,7 +57,8 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         v->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
         v->setDragEnabled(AllowOLEDrag);
-        v->setDragDropMode(QAbstractItemView::DragOnly);
+        v->setDragDropMode(QAbstractItemView::DragDrop);
+        v->setDefaultDropAction(Qt::CopyAction);
         connect(v, &QAbstractItemView::doubleClicked, this, &TFolderEnumerator::onActivated);
         v->installEventFilter(this);
         connect(v, &QWidget::customContextMenuRequested, this,
@@ -113,8 +116,10 @@ bool TFolderEnumerator::eventFilter(QObject* watched, QEvent* event) {
 
 void TFolderEnumerator::applySwitches() {
     for (QAbstractItemView* v :
-         {static_cast<QAbstractItemView*>(report_), static_cast<QAbstractItemView*>(list_)})
+         {static_cast<QAbstractItemView*>(report_), static_cast<QAbstractItemView*>(list_)}) {
         v->setDragEnabled(AllowOLEDrag);
+        v->setAcceptDrops(AllowOLEDrop);
+    }
 }
 
 bool TFolderEnumerator::followTree(const QString& path) {
@@ -124,6 +129,7 @@ bool TFolderEnumerator::followTree(const QString& path) {
     if (!model_->load(p, o)) return false;
     applySwitches();
     folder_ = p;
+    model_->setDropFolder(folder_);
     restartWatch();
     emit folderChanged(folder_);
     return true;
@@ -132,6 +138,7 @@ bool TFolderEnumerator::followTree(const QString& path) {
 void TFolderEnumerator::showEntries(const QVector<FolderItem>& entries) {
     model_->loadEntries(showVirtualFolders_ ? entries : QVector<FolderItem>{});
     folder_.clear();
+    model_->setDropFolder({});
     restartWatch();
     emit folderChanged(folder_);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "desktop/FileInfo.h"
+#include "desktop/FileOperation.h"
 
 namespace {
 
@@ -254,8 +255,10 @@ QVariant FolderModel::headerData(int section, Qt::Orientation o, int role) const
 
 Qt::ItemFlags FolderModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (!index.isValid()) return f;
+    const bool drops = droppable_ && *droppable_;
+    if (!index.isValid()) return drops && !dropFolder_.isEmpty() ? f | Qt::ItemIsDropEnabled : f;
     f |= Qt::ItemIsDragEnabled;
+    if (drops && items_[index.row()].isDir) f |= Qt::ItemIsDropEnabled;
     if (editable_ && *editable_ && index.column() == cnName && !items_[index.row()].path.isEmpty())
         f |= Qt::ItemIsEditable;
     return f;
@@ -290,4 +293,42 @@ QMimeData* FolderModel::mimeData(const QModelIndexList& indexes) const {
     auto* data = new QMimeData;
     data->setUrls(urls);
     return data;
+}
+
+Qt::DropActions FolderModel::supportedDropActions() const {
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+QString FolderModel::dropTarget(const QModelIndex& parent) const {
+    if (parent.isValid() && parent.row() < count() && items_[parent.row()].isDir)
+        return items_[parent.row()].path;
+    return dropFolder_;
+}
+
+bool FolderModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int, int,
+                                  const QModelIndex& parent) const {
+    if (!droppable_ || !*droppable_ || !data || !data->hasUrls()) return false;
+    if (action != Qt::CopyAction && action != Qt::MoveAction) return false;
+    if (dropTarget(parent).isEmpty()) return false;
+    for (const QUrl& u : data->urls())
+        if (!u.isLocalFile()) return false;
+    return true;
+}
+
+bool FolderModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                               const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent)) return false;
+    const QString target = dropTarget(parent);
+    QStringList sources;
+    for (const QUrl& u : data->urls()) {
+        const QString p = QDir::cleanPath(u.toLocalFile());
+        // Dropping an item on itself or into the folder it is in does nothing.
+        if (p == target || QFileInfo(p).absolutePath() == target) continue;
+        sources << p;
+    }
+    if (sources.isEmpty()) return false;
+    desk::SHFileOperation(nullptr, action == Qt::MoveAction ? desk::FO_MOVE : desk::FO_COPY,
+                          sources, target, desk::FOF_ALLOWUNDO);
+    emit dropped(target);
+    return true;
 }

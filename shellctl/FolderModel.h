@@ -43,6 +43,9 @@ public:
     void setColumns(const TFolderColumn& columns);
     // The owner's rename switch, read whenever a view asks.
     void setEditableFlag(const bool* flag) { editable_ = flag; }
+    // The owner's drop switch and the folder that receives drops on no item.
+    void setDropFlag(const bool* flag) { droppable_ = flag; }
+    void setDropFolder(const QString& folder) { dropFolder_ = folder; }
 
     const FolderItem& item(int row) const { return items_[row]; }
     int count() const { return static_cast<int>(items_.size()); }
@@ -56,6 +59,13 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    // Where a drop on parent goes: a folder item, else the folder shown.
+    QString dropTarget(const QModelIndex& parent) const;
 
     static QString sizeText(const FolderItem& item);
     static QString attributeText(int attributes);
@@ -63,6 +73,8 @@ public:
 signals:
     // A rename through the view failed.
     void renameFailed(const QString& from, const QString& to);
+    // Files were dropped (copied or moved) into a folder.
+    void dropped(const QString& folder);
 
 private:
     QIcon iconFor(const FolderItem& item) const;
@@ -71,5 +83,7 @@ private:
     TColumnName sortColumn_ = cnName;
     TColumnSortOrder sortOrder_ = soAscending;
     const bool* editable_ = nullptr;
+    const bool* droppable_ = nullptr;
+    QString dropFolder_;
     mutable QHash<QString, QIcon> iconCache_;
 };

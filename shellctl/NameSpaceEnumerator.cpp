@@ -1,6 +1,7 @@
 #include "shellctl/NameSpaceEnumerator.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -9,6 +10,7 @@
 #include <QSet>
 #include <QUrl>
 
+#include "desktop/FileOperation.h"
 #include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
 #include "shellctl/ChangeNotifyThread.h"
@@ -44,7 +46,9 @@ TNameSpaceEnumerator::TNameSpaceEnumerator(QWidget* parent) : QTreeWidget(parent
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragOnly);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* cur) { onCurrentChanged(cur); });
     connect(this, &QTreeWidget::itemExpanded, this, &TNameSpaceEnumerator::onExpanded);
@@ -476,6 +480,61 @@ QStringList TNameSpaceEnumerator::mimeTypes() const {
 
 void TNameSpaceEnumerator::startDrag(Qt::DropActions actions) {
     if (AllowOLEDrag) QTreeWidget::startDrag(actions);
+}
+
+QString TNameSpaceEnumerator::dropTargetAt(const QPoint& pos, const QMimeData* data) const {
+    if (!AllowOLEDrop || !data || !data->hasUrls()) return {};
+    const QString target = itemPath(itemAt(pos));
+    if (target.isEmpty()) return {};
+    for (const QUrl& u : data->urls()) {
+        if (!u.isLocalFile()) return {};
+        const QString p = QDir::cleanPath(u.toLocalFile());
+        // A folder cannot go into itself or below itself.
+        if (isUnder(target, p)) return {};
+    }
+    return target;
+}
+
+void TNameSpaceEnumerator::dragEnterEvent(QDragEnterEvent* event) {
+    if (AllowOLEDrop && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TNameSpaceEnumerator::dragMoveEvent(QDragMoveEvent* event) {
+    if (dropTargetAt(event->position().toPoint(), event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void TNameSpaceEnumerator::dropEvent(QDropEvent* event) {
+    // Dropped files are copied (moved with Shift) into the node's folder; the
+    // tree's own items never move.
+    const QString target = dropTargetAt(event->position().toPoint(), event->mimeData());
+    if (target.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    QStringList sources;
+    for (const QUrl& u : event->mimeData()->urls()) {
+        const QString p = QDir::cleanPath(u.toLocalFile());
+        if (QFileInfo(p).absolutePath() != target) sources << p;
+    }
+    const bool move = event->dropAction() == Qt::MoveAction;
+    event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+    if (sources.isEmpty()) return;
+    desk::SHFileOperation(this, move ? desk::FO_MOVE : desk::FO_COPY, sources, target,
+                          desk::FOF_ALLOWUNDO);
+    // Both ends of a move changed.
+    QSet<QString> folders{target};
+    if (move)
+        for (const QString& s : sources) folders.insert(QFileInfo(s).absolutePath());
+    for (const QString& f : folders) onChanged(f);
+    if (list_ && folders.contains(list_->Folder())) list_->Refresh();
 }
 
 void TNameSpaceEnumerator::onContextMenu(const QPoint& pos) {

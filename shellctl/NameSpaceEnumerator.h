@@ -71,6 +71,9 @@ protected:
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
     QStringList mimeTypes() const override;
     void startDrag(Qt::DropActions actions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void rebuild();
@@ -83,6 +86,8 @@ private:
     void restartWatch();
     QTreeWidgetItem* addFolderItem(QTreeWidgetItem* parent, const QString& caption,
                                    const QString& path);
+    // The folder a drop at pos would go to; empty when none.
+    QString dropTargetAt(const QPoint& pos, const QMimeData* data) const;
     QTreeWidgetItem* findChildByPath(QTreeWidgetItem* parent, const QString& path) const;
 
     TRootedAt rootedAt_ = raDesktop;

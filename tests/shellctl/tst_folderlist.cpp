@@ -380,6 +380,52 @@ private slots:
         QCOMPARE(data->urls(), QList<QUrl>({QUrl::fromLocalFile(path("alpha.txt"))}));
     }
 
+    void dropsCopyOrMoveIntoTheFolder() {
+        QTemporaryDir src, dst;
+        make(src.path() + "/a.txt", 1, 0);
+        make(src.path() + "/b.txt", 2, 0);
+        QDir().mkpath(dst.path() + "/inner");
+        desk::ScriptedMessageService boxes;
+        desk::setMessageService(&boxes);
+        TFolderEnumerator fe;
+        fe.SetAutoRefresh(false);
+        QVERIFY(fe.SetFolder(dst.path()));
+        QAbstractItemModel* m = fe.view()->model();
+        QVERIFY(m->flags({}) & Qt::ItemIsDropEnabled);
+
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(src.path() + "/a.txt")});
+        QVERIFY(m->canDropMimeData(&data, Qt::CopyAction, -1, -1, {}));
+        QVERIFY(m->dropMimeData(&data, Qt::CopyAction, -1, -1, {}));
+        QVERIFY(QFile::exists(dst.path() + "/a.txt"));
+        QVERIFY(QFile::exists(src.path() + "/a.txt"));
+        QVERIFY(fe.IndexOfName("a.txt") >= 0);
+
+        // Onto a folder item, moving.
+        data.setUrls({QUrl::fromLocalFile(src.path() + "/b.txt")});
+        const QModelIndex inner = m->index(fe.IndexOfName("inner"), 0);
+        QVERIFY(m->flags(inner) & Qt::ItemIsDropEnabled);
+        QVERIFY(!(m->flags(m->index(fe.IndexOfName("a.txt"), 0)) & Qt::ItemIsDropEnabled));
+        QVERIFY(m->dropMimeData(&data, Qt::MoveAction, -1, -1, inner));
+        QVERIFY(QFile::exists(dst.path() + "/inner/b.txt"));
+        QVERIFY(!QFile::exists(src.path() + "/b.txt"));
+
+        // Into the folder it already is in: nothing happens.
+        data.setUrls({QUrl::fromLocalFile(dst.path() + "/a.txt")});
+        QVERIFY(!m->dropMimeData(&data, Qt::CopyAction, -1, -1, {}));
+        QVERIFY(!QFile::exists(dst.path() + "/a (2).txt"));
+
+        data.setUrls({QUrl("https://example.com/x")});
+        QVERIFY(!m->canDropMimeData(&data, Qt::CopyAction, -1, -1, {}));
+        data.setUrls({QUrl::fromLocalFile(src.path() + "/a.txt")});
+        QVERIFY(!m->canDropMimeData(&data, Qt::LinkAction, -1, -1, {}));
+        fe.AllowOLEDrop = false;
+        QVERIFY(!m->canDropMimeData(&data, Qt::CopyAction, -1, -1, {}));
+        QVERIFY(!(m->flags({}) & Qt::ItemIsDropEnabled));
+        desk::setMessageService(nullptr);
+        QVERIFY(boxes.records.isEmpty());
+    }
+
     void checkList() {
         TCheckList list;
         QCOMPARE(list.AddItem("C:\\", true), 0);

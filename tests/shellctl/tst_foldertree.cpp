@@ -1,7 +1,9 @@
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 #include <QObject>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
@@ -239,6 +241,54 @@ private slots:
             }
             QVERIFY(events >= before);
         }
+    }
+
+    void dropsOnANodeGoIntoItsFolder() {
+        QTemporaryDir d;
+        QDir().mkpath(d.path() + "/target");
+        QDir().mkpath(d.path() + "/src/sub");
+        QFile f(d.path() + "/src/file.txt");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        TNameSpaceEnumerator tree;
+        tree.SetAutoRefresh(false);
+        tree.SetRootedAt(raFileSystem);
+        tree.SetRootFolder(d.path());
+        TFolderEnumerator list;
+        list.SetAutoRefresh(false);
+        tree.SetFolderEnumerator(&list);
+        QVERIFY(tree.SelectPath(d.path() + "/target"));
+        tree.resize(300, 300);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        QTreeWidgetItem* target = tree.currentItem();
+        QTreeWidgetItem* src = tree.topLevelItem(0)->child(0);
+        QCOMPARE(src->text(0), QString("src"));
+
+        auto drop = [&](QTreeWidgetItem* onto, const QString& file, Qt::DropAction action) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(file)});
+            const QPoint at = tree.visualItemRect(onto).center();
+            QDragEnterEvent enter(at, action, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(tree.viewport(), &enter);
+            QDragMoveEvent move(at, action, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(tree.viewport(), &move);
+            QDropEvent ev(at, action, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(tree.viewport(), &ev);
+            return ev.isAccepted();
+        };
+        QVERIFY(drop(target, d.path() + "/src/file.txt", Qt::CopyAction));
+        QVERIFY(QFile::exists(d.path() + "/target/file.txt"));
+        QCOMPARE(list.ItemCount(), 1);
+        QVERIFY(drop(target, d.path() + "/src/sub", Qt::MoveAction));
+        QVERIFY(QFileInfo(d.path() + "/target/sub").isDir());
+        QVERIFY(!QFileInfo::exists(d.path() + "/src/sub"));
+        QCOMPARE(list.ItemCount(), 2);
+        // A folder never goes into itself.
+        QVERIFY(!drop(target, d.path() + "/target", Qt::MoveAction));
+        QVERIFY(QFileInfo(d.path() + "/target").isDir());
+        tree.AllowOLEDrop = false;
+        QVERIFY(!drop(target, d.path() + "/src/file.txt", Qt::CopyAction));
     }
 
     void renameANode() {

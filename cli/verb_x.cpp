@@ -47,12 +47,12 @@ std::string askLine(const std::string& prompt, bool echo) {
     if (!echo && tcgetattr(STDIN_FILENO, &old) == 0) {
         termios quiet = old;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        restore = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        restore = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
     }
     std::string line;
     if (!std::getline(std::cin, line)) line.clear();
     if (restore) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        tcsetattr(STDIN_FILENO, TCSANOW, &old);
         std::fprintf(stderr, "\n");
     }
     return line;

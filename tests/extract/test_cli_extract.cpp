@@ -172,3 +172,26 @@ TEST_F(CliExtract, HostileNamesAreConfinedAndReported) {
     EXPECT_NE(r.err.find("error 25140: Invalid file name"), std::string::npos);
     EXPECT_EQ(r.out, "escape.txt: ok\n..: Invalid file name\n");
 }
+
+TEST_F(CliExtract, OnATerminalItAsksForPasswordsAndOverwrites) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script not installed";
+    const std::string cli = std::string(OLMEK_BINARY_DIR) + "/cli/olmek-cli";
+    auto onTty = [&](const std::string& input, const std::string& args) {
+        std::string cmd = "cd '" + tmp.path() + "' && printf '" + input + "' | script -qec \"'" +
+                          cli + "' " + args + "\" /dev/null >'" + (tmp / ".tty") + "' 2>&1";
+        int rc = std::system(cmd.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    EXPECT_EQ(onTty("wrong\\npw\\n", "x -d tty enc.zip"), 0);
+    EXPECT_EQ(text(tmp / "tty/S.TXT"), "secret\n");
+    const std::string talk = text(tmp / ".tty");
+    EXPECT_NE(talk.find("password for S.TXT: "), std::string::npos);
+    EXPECT_NE(talk.find("error 26517: Invalid password"), std::string::npos);
+
+    writeFile(tmp / "tty/S.TXT", std::string("keep me"));
+    EXPECT_EQ(onTty("n\\n", "x -p pw -d tty enc.zip"), 0);
+    EXPECT_EQ(text(tmp / "tty/S.TXT"), "keep me");
+    EXPECT_EQ(onTty("y\\n", "x -p pw -d tty enc.zip"), 0);
+    EXPECT_EQ(text(tmp / "tty/S.TXT"), "secret\n");
+}

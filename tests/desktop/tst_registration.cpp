@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QObject>
 #include <QSet>
+#include <QStandardPaths>
 #include <QXmlStreamReader>
 
 #include "desktop/DesktopEntry.h"
@@ -94,6 +95,17 @@ private slots:
             QVERIFY(types.contains("application/x-ha"));
             QVERIFY(!types.contains("application/zip"));
         }
+    }
+
+    void mimeDatabaseIsUpdated() {
+        if (QStandardPaths::findExecutable("update-mime-database").isEmpty())
+            QSKIP("update-mime-database is not installed");
+        bool anyOurs = false;
+        for (const ExtensionType& t : archiveMimeTypes()) anyOurs = anyOurs || t.ours;
+        if (!anyOurs) QSKIP("the system knows every archive extension");
+        QVERIFY(RegisterFileTypes("/usr/bin/olmek"));
+        const QString globs = read(qEnvironmentVariable("XDG_DATA_HOME") + "/mime/globs2");
+        QVERIFY2(globs.contains(":application/x-ha:*.ha"), qPrintable(globs));
     }
 
     void mimeAppsListKeepsOtherEntries() {

@@ -307,3 +307,39 @@ TEST_F(UnZipFrame, Zip64ExtraFieldGivesSizesAndOffset) {
     EXPECT_EQ(z.StopCode, 0);
     EXPECT_EQ(slurp("B.TXT"), "sizes in the extra field");
 }
+
+TEST_F(UnZipFrame, DecoderErrorKeepsThePartlyWrittenFileClosedAndStamped) {
+    Builder b;
+    Member bad = stored("BAD.BIN", "");
+    bad.method = 8;
+    bad.data = {0xFF, 0xFF, 0xFF, 0xFF}; // final block of the reserved type 3
+    bad.unpacked = 100;
+    b.add(bad);
+    b.add(stored("NEXT.TXT", "never reached"));
+    TUnZIP z;
+    prepare(z, write(b.finish()));
+    z.Extract();
+    EXPECT_EQ(z.StopCode, err::BadBlock);
+    EXPECT_TRUE(errors.empty()); // decoder errors bypass OnError
+    struct stat st;
+    ASSERT_EQ(stat((out + "/BAD.BIN").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, plat::dosToUnix(static_cast<std::uint32_t>(bad.date) << 16 | bad.time));
+    EXPECT_FALSE(fs::exists(out + "/NEXT.TXT"));
+    std::vector<std::string> want = {"activate", "begin BAD.BIN 1", "deactivate"};
+    EXPECT_EQ(log, want);
+}
+
+TEST_F(UnZipFrame, TruncatedArchiveGivesTheBytesThereAndACrcFailure) {
+    Builder b;
+    b.add(stored("A.TXT", std::string(5000, 'a')));
+    auto bytes = b.finish();
+    // Keep the directory but claim more data than the member has.
+    std::size_t sizeField = bytes.size() - 22 - (46 + 5) + 20;
+    bytes[sizeField + 1] = 0x40; // compressed size 0x4000 + low byte
+    TUnZIP z;
+    prepare(z, write(bytes));
+    z.Extract();
+    EXPECT_EQ(z.StopCode, 0);
+    EXPECT_NE(std::find(log.begin(), log.end(), "end A.TXT fail"), log.end());
+    EXPECT_GE(slurp("A.TXT").size(), 5000u);
+}

@@ -118,6 +118,22 @@ private slots:
         QCOMPARE(s.readInt("1", "Width", 0), 400);
     }
 
+    void unwritableStoreIsReported() {
+        const QString saved = qEnvironmentVariable("XDG_CONFIG_HOME");
+        const QString blocker = saved + "-blocked";
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        qputenv("XDG_CONFIG_HOME", blocker.toLocal8Bit());
+        {
+            Settings s;
+            s.writeString("Main", "Height", "1");
+            QVERIFY(!s.sync());
+        }
+        qputenv("XDG_CONFIG_HOME", saved.toLocal8Bit());
+        QVERIFY(QFileInfo(blocker).isFile());
+    }
+
     void keysExistOnlyWithValues() {
         Settings s;
         QVERIFY(!s.keyExists("\\Software\\Fenwood\\OLMEK95\\2"));

@@ -135,8 +135,13 @@ bool Commands::SelectionCheck(TfrmChild* child) {
 
 QString Commands::SelectedFile(TfrmChild* child, int i) const {
     const QString item = child->filSource->SelectedItemPath(i);
+    const QString dir = child->currentDirectory();
+    // With a virtual folder selected in the tree there is no current
+    // directory; a bare name would then be taken relative to the process's
+    // working folder, so the item's own full path is used.
+    if (dir.isEmpty()) return item;
     const int cut = qMax(item.lastIndexOf('/'), item.lastIndexOf(':'));
-    return child->currentDirectory() + item.mid(cut + 1);
+    return dir + item.mid(cut + 1);
 }
 
 void Commands::NotAvailable() {

@@ -22,6 +22,7 @@
 
 #include "AppTestEnv.h"
 #include "app/ArcListWindow.h"
+#include "app/Commands.h"
 #include "app/Dialogs.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
@@ -89,6 +90,7 @@ private slots:
     void closeRule();
     void popupMenus();
     void selectionCheckMessage();
+    void selectedFilesAreFullPaths();
     void commandsNotBuiltYet();
     void helpTopics();
     void fileMaskCommand();
@@ -373,6 +375,28 @@ void TestFrame::selectionCheckMessage() {
     boxes_.records.clear();
     empty->runCommand("ViewFile1");
     QCOMPARE(boxes_.records.size(), 1);
+}
+
+void TestFrame::selectedFilesAreFullPaths() {
+    auto frame = makeFrame();
+    const QString dir = tmp_.path() + "/full";
+    QDir().mkpath(dir);
+    touch(dir + "/x.txt");
+    touch(dir + "/y.txt");
+    TfrmChild* c = frame->NewChild();
+    c->showFolder(dir);
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("y.txt"));
+    c->filSource->SelectItem(c->filSource->IndexOfName("x.txt"));
+    QCOMPARE(frame->commands->SelectedFile(c, 1), dir + "/x.txt");
+    QCOMPARE(frame->commands->SelectedFile(c, 2), dir + "/y.txt");
+    // A virtual folder in the tree leaves no current directory: the items'
+    // own paths are used rather than names relative to the working folder.
+    const QSignalBlocker block(c->dirSource);
+    c->dirSource->setCurrentItem(c->dirSource->topLevelItem(0));
+    QVERIFY(c->currentDirectory().isEmpty());
+    if (c->filSource->SelectedCount() > 0)
+        QCOMPARE(frame->commands->SelectedFile(c, 1), dir + "/x.txt");
 }
 
 void TestFrame::commandsNotBuiltYet() {

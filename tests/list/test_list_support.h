@@ -7,11 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <iostream>
 #include <regex>
 #include <sstream>
 #include <string>

@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QSet>
 #include <QStandardPaths>
@@ -241,30 +242,34 @@ QStringList associatedApplications(const QStringList& mimeTypes) {
         lists.append({groups.value("Default Applications"), groups.value("Added Associations"),
                       groups.value("Removed Associations")});
     }
+    // Every entry is found and read at most once per call.
+    const QMap<QString, QString> entries = allEntries();
+    QHash<QString, DesktopEntry> loaded;
+    auto entry = [&](const QString& id) -> const DesktopEntry& {
+        auto it = loaded.find(id);
+        if (it == loaded.end()) it = loaded.insert(id, DesktopEntry::load(entries.value(id)));
+        return it.value();
+    };
     QStringList out;
     QSet<QString> seen;
-    auto usable = [&](const QString& id) {
-        if (seen.contains(id)) return false;
-        const QString path = findDesktopEntry(id);
-        return !path.isEmpty() && DesktopEntry::load(path).usable();
+    auto take = [&](const QString& id) {
+        if (seen.contains(id) || !entry(id).usable()) return;
+        out << id;
+        seen.insert(id);
     };
-    QMap<QString, QString> entries;
-    bool entriesRead = false;
     for (const QString& type : mimeTypes) {
         QSet<QString> removed;
         for (const ListFile& l : lists)
             for (const QString& id : splitList(l.defaults.value(type)))
-                if (!removed.contains(id) && usable(id)) out << id, seen.insert(id);
+                if (!removed.contains(id)) take(id);
         for (const ListFile& l : lists) {
             for (const QString& id : splitList(l.added.value(type)))
-                if (!removed.contains(id) && usable(id)) out << id, seen.insert(id);
+                if (!removed.contains(id)) take(id);
             for (const QString& id : splitList(l.removed.value(type))) removed.insert(id);
         }
-        if (!entriesRead) entries = allEntries(), entriesRead = true;
         for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
             if (seen.contains(it.key()) || removed.contains(it.key())) continue;
-            const DesktopEntry e = DesktopEntry::load(it.value());
-            if (e.usable() && e.mimeTypes().contains(type)) out << it.key(), seen.insert(it.key());
+            if (entry(it.key()).mimeTypes().contains(type)) take(it.key());
         }
     }
     return out;

@@ -103,6 +103,11 @@ void Explode(MemberInput& in, OutputSink& sink, std::uint16_t flags, std::uint64
     const std::uint32_t windowMask = bigWindow ? 8191 : 4095;
     const std::uint32_t minMatch = literalTree ? 3 : 2;
 
+    // Nothing to produce: an empty member need not carry any tables.
+    if (unpackedSize == 0) {
+        in.finish();
+        return;
+    }
     LsbBitReader bits(in);
     SfTree literals, lengths, distances;
     if (literalTree) literals.read(bits, 256);

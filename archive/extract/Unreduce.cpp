@@ -26,6 +26,11 @@ void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpac
     static constexpr std::uint8_t kMask[5] = {0, 0x7F, 0x3F, 0x1F, 0x0F};
     const std::uint8_t mask = kMask[factor];
 
+    // Nothing to produce: an empty member need not carry any tables.
+    if (unpackedSize == 0) {
+        in.finish();
+        return;
+    }
     std::uint8_t followers[256][32];
     std::uint8_t counts[256];
     std::memset(followers, 0, sizeof followers);

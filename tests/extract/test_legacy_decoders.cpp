@@ -310,3 +310,10 @@ TEST(Stored, ShortWriteIsWriteError) {
         EXPECT_EQ(e.Code, err::WriteError);
     }
 }
+
+TEST(LegacyDecoders, EmptyMembersNeedNoTables) {
+    StringSink s;
+    EXPECT_EQ(decode(Method::Reduce, {}, s, 0, 3), 0);
+    EXPECT_EQ(decode(Method::Implode, {}, s, 0, 6), 0);
+    EXPECT_EQ(s.text, "");
+}

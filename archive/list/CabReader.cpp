@@ -169,7 +169,8 @@ private:
         }
         if (!L.Archive().close()) L.Fail(err::CloseError, nextDisk_);
         if (!plat::fileExists(path)) {
-            L.Report(err::CabNextVolume, nextDisk_);
+            // Named after the missing cabinet, so that the owner can ask for its disk.
+            L.ReportError(path, nextDisk_, err::CabNextVolume);
             path = findNoCase(folder, nextName_);
             if (!plat::fileExists(path)) {
                 L.OpenVolume(current);

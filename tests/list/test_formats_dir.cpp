@@ -179,6 +179,13 @@ TEST(CabDirectory, MissingNextCabinetReportsThenFails) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.errors, (std::vector<int>{25903, 25132}));
     EXPECT_EQ(r.errorVolumes[0], "1");
+    TArcLister l;
+    std::vector<std::string> names;
+    l.OnRead = [](TObject*, std::int64_t, int) {};
+    l.OnError = [&](TObject*, const std::string& fn, const std::string&, int) { names.push_back(fn); };
+    l.SetArchiveFile(dir / "one.cab");
+    l.Activate();
+    EXPECT_EQ(names, (std::vector<std::string>{"gone.cab", "one.cab"}));
     ASSERT_EQ(r.members.size(), 1u);
     EXPECT_EQ(r.events.back(), "deactivate");
 }

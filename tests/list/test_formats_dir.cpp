@@ -634,3 +634,33 @@ TEST(RarDirectory, Rar5CorpusSamples) {
         EXPECT_TRUE(e.ok || e.errors == std::vector<int>{25190});
     }
 }
+
+TEST(CabDirectory, CorpusSetsUnderTheirOwnNames) {
+    // The samples carry prefixed names; the sets find each other under the
+    // names stored inside them (any case, as DOS names).
+    struct Set {
+        std::string prefix, stored;
+        std::vector<std::pair<std::string, std::int64_t>> members;
+    };
+    const std::vector<Set> sets = {
+        {"libmspack__multi_basic_pt", "cabd_multi_basic_pt",
+         {{"test1.txt", 76}, {"test2.txt", 38}, {"test3.txt", 76}}},
+        {"cabextract__split-", "split-",
+         {{"small1.bin", 2000}, {"small2.bin", 8000}, {"medium1.bin", 40000}, {"medium2.bin", 50000},
+          {"small3.bin", 128}, {"medium3.bin", 40000}}}};
+    for (const auto& s : sets) {
+        if (!listtest::fs::exists(listtest::corpus("cab/" + s.prefix + "1.cab"))) GTEST_SKIP() << "corpus missing";
+        TempDir dir;
+        for (int i = 1; i <= 5; ++i)
+            listtest::fs::copy_file(listtest::corpus("cab/" + s.prefix + std::to_string(i) + ".cab"),
+                                    dir / (s.stored + std::to_string(i) + ".cab"));
+        auto r = list(dir / (s.stored + "1.cab"));
+        ASSERT_TRUE(r.ok) << s.stored;
+        EXPECT_TRUE(r.errors.empty());
+        ASSERT_EQ(r.members.size(), s.members.size()) << s.stored;
+        for (std::size_t i = 0; i < s.members.size(); ++i) {
+            EXPECT_EQ(r.members[i].name, s.members[i].first);
+            EXPECT_EQ(r.members[i].unpacked, s.members[i].second);
+        }
+    }
+}

@@ -30,7 +30,8 @@ struct Made {
     std::map<int, std::string> paths;
     ~Made() {
         std::error_code ec;
-        for (auto& [n, p] : paths) std::filesystem::remove_all(std::filesystem::path(p).parent_path(), ec);
+        for (auto& [n, p] : paths)
+            std::filesystem::remove_all(std::filesystem::path(p).parent_path(), ec);
     }
 };
 
@@ -42,7 +43,8 @@ std::string makeZip(int members) {
     if (!mkdtemp(dir.data())) std::abort();
     std::vector<std::uint8_t> local, central;
     for (int i = 0; i < members; ++i) {
-        const std::string name = "folder" + std::to_string(i / 100) + "/member" + std::to_string(i) + ".txt";
+        const std::string name =
+            "folder" + std::to_string(i / 100) + "/member" + std::to_string(i) + ".txt";
         const std::string data = "data " + std::to_string(i);
         const std::uint32_t crc = crc32Of(data.data(), data.size());
         const auto offset = static_cast<std::uint32_t>(local.size());
@@ -118,7 +120,8 @@ void BM_Process_OlmekCliListTsv(benchmark::State& state) {
 BENCHMARK(BM_Process_OlmekCliListTsv)->Unit(benchmark::kMillisecond);
 
 void BM_Process_UnzipL(benchmark::State& state) {
-    if (std::system("command -v unzip >/dev/null 2>&1") != 0) return state.SkipWithError("unzip missing");
+    if (std::system("command -v unzip >/dev/null 2>&1") != 0)
+        return state.SkipWithError("unzip missing");
     runProcess(state, "unzip -l " + makeZip(20000) + " >/dev/null");
 }
 BENCHMARK(BM_Process_UnzipL)->Unit(benchmark::kMillisecond);

@@ -17,11 +17,20 @@ std::string escapeField(const std::string& s) {
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -49,11 +58,11 @@ struct Row {
     std::vector<std::string> cells;
 };
 
-const char* const kColumns[] = {"FileName", "Date", "Time",   "Packed", "Unpacked",
-                                "Ratio",    "Method", "Attr", "Folder", "CRC",
+const char* const kColumns[] = {"FileName", "Date",      "Time",        "Packed", "Unpacked",
+                                "Ratio",    "Method",    "Attr",        "Folder", "CRC",
                                 "Offset",   "Encrypted", "File Comment"};
 // Right-aligned: the number columns.
-const bool kRight[] = {false, false, false, true, true, true, false,
+const bool kRight[] = {false, false, false, true, true,  true, false,
                        true,  false, true,  true, false, false};
 constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 
@@ -68,8 +77,10 @@ std::size_t displayWidth(const std::string& s) {
 void appendPadded(std::string& out, const std::string& s, std::size_t width, bool right) {
     std::size_t w = displayWidth(s);
     std::string pad(width > w ? width - w : 0, ' ');
-    if (right) out += pad + s;
-    else out += s + pad;
+    if (right)
+        out += pad + s;
+    else
+        out += s + pad;
 }
 
 int runList(const std::vector<std::string>& args) {
@@ -77,10 +88,14 @@ int runList(const std::vector<std::string>& args) {
     std::string mask = "*.*", archive;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--tsv") tsv = true;
-        else if (a == "--dirs") dirs = true;
-        else if (a == "-m" && i + 1 < args.size()) mask = args[++i];
-        else if (archive.empty() && (a.empty() || a[0] != '-' || a == "-")) archive = a;
+        if (a == "--tsv")
+            tsv = true;
+        else if (a == "--dirs")
+            dirs = true;
+        else if (a == "-m" && i + 1 < args.size())
+            mask = args[++i];
+        else if (archive.empty() && (a.empty() || a[0] != '-' || a == "-"))
+            archive = a;
         else {
             std::fprintf(stderr, "usage: olmek-cli l [--tsv] [--dirs] [-m MASK] ARCHIVE\n");
             return 2;
@@ -91,7 +106,8 @@ int runList(const std::vector<std::string>& args) {
         return 2;
     }
     // Setting the archive changes the current folder: make the path absolute first.
-    if (archive[0] != '/') archive = plat::includeTrailingDelimiter(plat::getCurrentDir()) + archive;
+    if (archive[0] != '/')
+        archive = plat::includeTrailingDelimiter(plat::getCurrentDir()) + archive;
     if (!plat::fileExists(archive)) {
         std::fprintf(stderr, "error %d: %s\n", err::FileNotFound,
                      ErrorMessage(err::FileNotFound).c_str());
@@ -105,7 +121,9 @@ int runList(const std::vector<std::string>& args) {
     std::string out;
     std::vector<Row> rows;
     std::string totals, comment;
-    if (tsv) out = "path\tpacked\tunpacked\tratio\tmethod\tcrc\tdate\ttime\tattr\toffset\tencrypted\tcomment\n";
+    if (tsv)
+        out = "path\tpacked\tunpacked\tratio\tmethod\tcrc\tdate\ttime\tattr\toffset\tencrypted\tcom"
+              "ment\n";
 
     lister.OnRead = [&](TObject*, std::int64_t offset, int) {
         plat::DateTimeParts t = plat::decodeDateTime(lister.DateTime);
@@ -116,8 +134,9 @@ int runList(const std::vector<std::string>& args) {
                           lister.UnpackedSize, static_cast<unsigned>(lister.Ratio));
             out += buf;
             out += escapeField(lister.MethodName);
-            std::snprintf(buf, sizeof buf, "\t%08" PRIX32 "\t%04d-%02d-%02d\t%02d:%02d:%02d\t%" PRIu32
-                          "\t%" PRId64 "\t",
+            std::snprintf(buf, sizeof buf,
+                          "\t%08" PRIX32 "\t%04d-%02d-%02d\t%02d:%02d:%02d\t%" PRIu32 "\t%" PRId64
+                          "\t",
                           lister.CRC, t.year, t.month, t.day, t.hour, t.minute, t.second,
                           lister.ExternalAttr, offset);
             out += buf;
@@ -157,8 +176,8 @@ int runList(const std::vector<std::string>& args) {
                           lister.TotalPackedSize, lister.TotalUnpackedSize,
                           static_cast<unsigned>(lister.TotalRatio));
         else
-            std::snprintf(buf, sizeof buf, "Files: %d  Packed: %" PRId64 "  Unpacked: %" PRId64
-                          "  Ratio: %u%%\n",
+            std::snprintf(buf, sizeof buf,
+                          "Files: %d  Packed: %" PRId64 "  Unpacked: %" PRId64 "  Ratio: %u%%\n",
                           files, lister.TotalPackedSize, lister.TotalUnpackedSize,
                           static_cast<unsigned>(lister.TotalRatio));
         totals = buf;
@@ -195,7 +214,8 @@ int runList(const std::vector<std::string>& args) {
         line([](std::size_t c) { return std::string(kColumns[c]); });
         for (const Row& r : rows) line([&](std::size_t c) { return r.cells[c]; });
         out += totals;
-        if (!comment.empty()) out += "Archive Comment:\n" + comment + (comment.back() == '\n' ? "" : "\n");
+        if (!comment.empty())
+            out += "Archive Comment:\n" + comment + (comment.back() == '\n' ? "" : "\n");
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);

@@ -77,8 +77,8 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
             if (ZipFlags & 2) return "DeflateX";
             return "DeflateN";
         }
-        return pick({"Stored", "Shrunk", "Reduce-1", "Reduce-2", "Reduce-3", "Reduce-4",
-                     "Imploded", "Tokened"});
+        return pick({"Stored", "Shrunk", "Reduce-1", "Reduce-2", "Reduce-3", "Reduce-4", "Imploded",
+                     "Tokened"});
     case atZOO:
         return pick({"Stored", "Fastest", "Greatest"});
     default:
@@ -86,7 +86,9 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
     }
 }
 
-TArcLister::TArcLister(TComponent* AOwner) : TZipCommon(AOwner) { FileSpec_ = "*.*"; }
+TArcLister::TArcLister(TComponent* AOwner) : TZipCommon(AOwner) {
+    FileSpec_ = "*.*";
+}
 
 TArcLister::~TArcLister() = default;
 
@@ -225,7 +227,9 @@ std::string TArcLister::CommentText(std::string_view Raw) {
     return plat::decodeStoredName(Raw);
 }
 
-bool TArcLister::Shown(const std::string& Name) const { return MatchSpec(FileSpec_, Name, true); }
+bool TArcLister::Shown(const std::string& Name) const {
+    return MatchSpec(FileSpec_, Name, true);
+}
 
 void TArcLister::CountMember(std::int64_t Packed, std::int64_t Unpacked) {
     ++FileCount;

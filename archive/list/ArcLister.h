@@ -54,18 +54,18 @@ public:
     std::uint16_t Method = 0;
     std::string MethodName;
     bool Encrypted = false;
-    std::uint8_t DeflateOption = 0;  // 0, 2, 4 or 6
+    std::uint8_t DeflateOption = 0; // 0, 2, 4 or 6
     std::uint16_t VersionMadeBy = 0;
     std::uint16_t VersionNeeded = 0;
     std::uint16_t InternalAttr = 0;
     std::uint32_t ExternalAttr = 0;
-    std::string FileComment;  // empty: none
+    std::string FileComment; // empty: none
 
     // Totals and archive-wide fields.
     std::int64_t TotalPackedSize = 0;
     std::int64_t TotalUnpackedSize = 0;
     std::uint8_t TotalRatio = 0;
-    std::string ArchiveComment;  // empty: none; valid until Activate returns
+    std::string ArchiveComment; // empty: none; valid until Activate returns
 
     // ---- Services for the directory readers (not for the front ends) ----
 

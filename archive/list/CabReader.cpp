@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::uint32_t kCabSig = 0x4643534D;  // "MSCF"
+constexpr std::uint32_t kCabSig = 0x4643534D; // "MSCF"
 constexpr std::uint16_t kPrevCabinet = 0x0001;
 constexpr std::uint16_t kNextCabinet = 0x0002;
 constexpr std::uint16_t kReservePresent = 0x0004;
@@ -148,7 +148,7 @@ private:
             L.Report(err::ReadError);
             return false;
         }
-        (void)folderReserve;  // only the first folder entry is read
+        (void)folderReserve; // only the first folder entry is read
         method_ = le16(folder + 6);
         std::uint8_t block[8];
         if (!L.ReadBytes(base + le32(folder), block, sizeof block)) {
@@ -203,5 +203,6 @@ private:
 } // namespace
 
 void registerCabReader(DirectoryReaderTable& table) {
-    table.add({atCAB}, [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new CabReader(l)); });
+    table.add({atCAB},
+              [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new CabReader(l)); });
 }

@@ -77,7 +77,8 @@ private:
 // any real archive, and small enough that sums of a few never overflow.
 constexpr std::int64_t kMaxStatedSize = std::int64_t{1} << 60;
 inline std::int64_t statedSize(std::uint64_t v) {
-    return v > static_cast<std::uint64_t>(kMaxStatedSize) ? kMaxStatedSize : static_cast<std::int64_t>(v);
+    return v > static_cast<std::uint64_t>(kMaxStatedSize) ? kMaxStatedSize
+                                                          : static_cast<std::int64_t>(v);
 }
 
 // Little-endian field access for the readers.

@@ -82,5 +82,6 @@ public:
 } // namespace
 
 void registerGzipReader(DirectoryReaderTable& table) {
-    table.add({atGZip}, [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new GzipReader(l)); });
+    table.add({atGZip},
+              [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new GzipReader(l)); });
 }

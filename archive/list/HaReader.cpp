@@ -21,7 +21,7 @@ public:
         const std::uint8_t* h = L.Header().data();
         const std::int64_t pos = L.CurrentPos - 1;
         std::int64_t at = pos + kHaHeader;
-        L.ReadZString(at, kMaxName, at);  // the path is not shown
+        L.ReadZString(at, kMaxName, at); // the path is not shown
         std::string name = L.ReadZString(at, kMaxName, at);
         // The machine information announces its own length.
         std::uint8_t infoLen = 0;
@@ -51,5 +51,6 @@ public:
 } // namespace
 
 void registerHaReader(DirectoryReaderTable& table) {
-    table.add({atHA}, [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new HaReader(l)); });
+    table.add({atHA},
+              [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new HaReader(l)); });
 }

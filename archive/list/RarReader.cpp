@@ -221,7 +221,8 @@ private:
             }
         }
         const std::uint32_t attr = le32(h + 28);
-        const bool folder = (attr & 0x10) != 0 || (flags & kFileDirectoryMask) == kFileDirectoryMask;
+        const bool folder =
+            (attr & 0x10) != 0 || (flags & kFileDirectoryMask) == kFileDirectoryMask;
         if (!((folder && L.ShowBlankDirs) || L.Shown(L.FileName))) return;
         L.CountMember(packed, unpacked);
         L.PackedSize = packed;
@@ -246,7 +247,8 @@ private:
         std::copy_n(L.Header().data(), 7, head);
         VintCursor sizeCur{head + 4, 3};
         const std::uint64_t headerSize = sizeCur.vint();
-        if (!sizeCur.ok || headerSize == 0 || static_cast<std::int64_t>(headerSize) > kR5MaxHeader ||
+        if (!sizeCur.ok || headerSize == 0 ||
+            static_cast<std::int64_t>(headerSize) > kR5MaxHeader ||
             static_cast<std::int64_t>(headerSize) > L.ArchiveSize) {
             L.Fail(err::UnsupportedVersion);
         }
@@ -317,7 +319,8 @@ private:
         if (hostOs == 0)
             L.ExternalAttr = static_cast<std::uint32_t>(attr);
         else
-            L.ExternalAttr = static_cast<std::uint32_t>((attr & 0xFFFF) << 16) | (folder ? 0x10 : 0x20);
+            L.ExternalAttr =
+                static_cast<std::uint32_t>((attr & 0xFFFF) << 16) | (folder ? 0x10 : 0x20);
         L.InternalAttr = 32;
         L.Encrypted = encrypted;
         L.Ratio = CalcRatio(packedSize, unpackedSize);
@@ -337,7 +340,8 @@ private:
             if (!e.ok) return;
             const std::uint64_t ft = static_cast<std::uint64_t>(hi) << 32 | lo;
             constexpr std::uint64_t kEpochDiff = 11644473600ULL;
-            if (ft / 10000000 >= kEpochDiff) unixTime = static_cast<std::int64_t>(ft / 10000000 - kEpochDiff);
+            if (ft / 10000000 >= kEpochDiff)
+                unixTime = static_cast<std::int64_t>(ft / 10000000 - kEpochDiff);
         }
     }
 

@@ -16,7 +16,7 @@ constexpr std::int64_t kMaxMetaSize = 1 << 20;
 // byte with the high bit set marks the base-256 form of large numbers.
 std::int64_t tarNumber(const std::uint8_t* p, std::size_t n) {
     if (n && (p[0] & 0x80)) {
-        if (p[0] & 0x40) return -1;  // negative
+        if (p[0] & 0x40) return -1; // negative
         std::uint64_t v = p[0] & 0x3F;
         for (std::size_t i = 1; i < n; ++i) {
             if (v >> 55) return -1;
@@ -154,5 +154,6 @@ private:
 } // namespace
 
 void registerTarReader(DirectoryReaderTable& table) {
-    table.add({atTAR}, [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new TarReader(l)); });
+    table.add({atTAR},
+              [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new TarReader(l)); });
 }

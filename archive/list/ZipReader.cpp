@@ -103,7 +103,8 @@ public:
         resolveZip64Extra(variable_.data() + n, m, unpacked, packed, offset);
 
         const std::uint32_t external = le32(h + 38);
-        const bool folder = (external & 0x10) != 0 || (!L.FileName.empty() && L.FileName.back() == '/');
+        const bool folder =
+            (external & 0x10) != 0 || (!L.FileName.empty() && L.FileName.back() == '/');
         // Folder entries appear only on request, whatever their name looks like.
         const bool shown = folder ? L.ShowBlankDirs : L.Shown(L.FileName);
         L.ReadPos = pos + kCentralSize + static_cast<std::int64_t>(n + m + k);
@@ -117,7 +118,8 @@ public:
         L.Encrypted = (flags & 1) != 0;
         L.Method = method;
         L.MethodName = MethodNameOf(L.ArcType(), method, flags);
-        if (flags > 1) L.DeflateOption = (flags & 6) == 6 ? 6 : (flags & 4) ? 4 : (flags & 2) ? 2 : 0;
+        if (flags > 1)
+            L.DeflateOption = (flags & 6) == 6 ? 6 : (flags & 4) ? 4 : (flags & 2) ? 2 : 0;
         L.DateTime = L.ConvertDate(le32(h + 12));
         L.CRC = le32(h + 16);
         L.InternalAttr = le16(h + 36);
@@ -132,8 +134,7 @@ private:
     void readZip64End(std::int64_t endPos, std::uint64_t& entries, std::uint64_t& cdSize,
                       std::uint64_t& cdOffset) {
         std::uint8_t loc[20];
-        if (endPos < 20 || !L.ReadBytes(endPos - 20, loc, sizeof loc) ||
-            le32(loc) != kLocator64Sig)
+        if (endPos < 20 || !L.ReadBytes(endPos - 20, loc, sizeof loc) || le32(loc) != kLocator64Sig)
             return;
         std::uint8_t rec[56];
         std::int64_t at = statedSize(le64(loc + 8));

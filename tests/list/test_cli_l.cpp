@@ -13,7 +13,9 @@ using ziptest::Entry;
 
 namespace {
 
-std::string cli() { return OLMEK_CLI; }
+std::string cli() {
+    return OLMEK_CLI;
+}
 
 std::vector<std::string> lines(const std::string& s) {
     std::vector<std::string> out;
@@ -51,8 +53,12 @@ TEST(CliList, TsvColumnsAndTotals) {
     EXPECT_EQ(status, 0);
     auto l = lines(out);
     ASSERT_EQ(l.size(), 4u) << out;
-    EXPECT_EQ(l[0], "path\tpacked\tunpacked\tratio\tmethod\tcrc\tdate\ttime\tattr\toffset\tencrypted\tcomment");
-    EXPECT_EQ(l[1], "docs/a.txt\t11\t11\t0\tStored\t0D4A1185\t2001-02-03\t04:05:06\t32\t0\tNo\ttab\\there\\nnewline");
+    EXPECT_EQ(
+        l[0],
+        "path\tpacked\tunpacked\tratio\tmethod\tcrc\tdate\ttime\tattr\toffset\tencrypted\tcomment");
+    EXPECT_EQ(l[1], "docs/"
+                    "a.txt\t11\t11\t0\tStored\t0D4A1185\t2001-02-03\t04:05:"
+                    "06\t32\t0\tNo\ttab\\there\\nnewline");
     EXPECT_EQ(l[2], "b.doc\t3\t1000\t99\tDeflateN\tEB8EBA67\t2001-02-03\t04:05:06\t32\t86\tYes\t");
     EXPECT_EQ(l[3], "TOTAL\t2\t14\t1011\t98");
 }
@@ -64,8 +70,8 @@ TEST(CliList, TableShowsViewerColumnsTotalsAndComment) {
     EXPECT_EQ(status, 0);
     auto l = lines(out);
     ASSERT_GE(l.size(), 6u) << out;
-    for (const char* col : {"FileName", "Date", "Time", "Packed", "Unpacked", "Ratio", "Method", "Attr",
-                            "Folder", "CRC", "Offset", "Encrypted", "File Comment"})
+    for (const char* col : {"FileName", "Date", "Time", "Packed", "Unpacked", "Ratio", "Method",
+                            "Attr", "Folder", "CRC", "Offset", "Encrypted", "File Comment"})
         EXPECT_NE(l[0].find(col), std::string::npos) << col;
     EXPECT_EQ(l[1].rfind("a.txt ", 0), 0u);
     EXPECT_NE(l[1].find("02-03-01"), std::string::npos);

@@ -56,8 +56,10 @@ std::vector<PeerMember> parse7z(const std::string& body, bool filesOnly = true) 
 std::string unescapeOctal(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() + 0 && std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+        if (s[i] == '\\' && i + 3 < s.size() + 0 &&
+            std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
             out += s[i];
@@ -88,12 +90,14 @@ std::string norm(std::string s) {
 }
 
 bool isAscii(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Sets are split over several files; only the walk's order is checked there.
 bool partOfSet(const std::string& path) {
-    return std::regex_search(path, std::regex("(part\\d+|multi|split|splitted|\\.r\\d\\d$|\\.z\\d\\d$|\\.a\\d\\d$)"));
+    return std::regex_search(
+        path, std::regex("(part\\d+|multi|split|splitted|\\.r\\d\\d$|\\.z\\d\\d$|\\.a\\d\\d$)"));
 }
 
 void expectOrderlyWalk(const listtest::Listing& r, const std::string& path) {
@@ -121,10 +125,12 @@ void compare(const std::string& path, const listtest::Listing& r, std::vector<Pe
     std::multiset<std::pair<std::string, std::int64_t>> ours, theirs;
     for (const auto& m : r.members) ours.insert({norm(m.name), namesOnly ? 0 : m.unpacked});
     // Folders have no size line in some listings.
-    for (const auto& p : peer) theirs.insert({norm(p.name), namesOnly ? 0 : std::max<std::int64_t>(p.unpacked, 0)});
+    for (const auto& p : peer)
+        theirs.insert({norm(p.name), namesOnly ? 0 : std::max<std::int64_t>(p.unpacked, 0)});
     // Names a peer decoded from another code page cannot match ours byte
     // for byte; their count and sizes still must.
-    bool ascii = std::all_of(peer.begin(), peer.end(), [](const PeerMember& p) { return isAscii(p.name); });
+    bool ascii =
+        std::all_of(peer.begin(), peer.end(), [](const PeerMember& p) { return isAscii(p.name); });
     bool same;
     if (ascii) {
         same = ours == theirs;
@@ -166,9 +172,12 @@ void sweep(const std::string& folder, const std::string& tool, bool checkPacked,
         if (!listtest::peerSection(text, tool, body, status) || status != 0) continue;
         if (partOfSet(path)) continue;
         std::vector<PeerMember> peer;
-        if (tool == "7zz") peer = parse7z(body);
-        else if (tool == "lsar") peer = listtest::parseLsar(body);
-        else if (tool == "tar") peer = parseGnuTar(body);
+        if (tool == "7zz")
+            peer = parse7z(body);
+        else if (tool == "lsar")
+            peer = listtest::parseLsar(body);
+        else if (tool == "tar")
+            peer = parseGnuTar(body);
         if (peer.empty()) continue;
         const std::string base = path.substr(path.rfind('/') + 1);
         if (knownDifferences.count(base)) continue;
@@ -176,7 +185,8 @@ void sweep(const std::string& folder, const std::string& tool, bool checkPacked,
         compare(path, r, peer, checkPacked, folder == "compress", o);
     }
     for (const auto& n : o.notes) ADD_FAILURE() << n;
-    std::cout << folder << ": " << o.agreed << " of " << o.compared << " samples agree with " << tool << "\n";
+    std::cout << folder << ": " << o.agreed << " of " << o.compared << " samples agree with "
+              << tool << "\n";
 }
 
 } // namespace
@@ -185,13 +195,13 @@ void sweep(const std::string& folder, const std::string& tool, bool checkPacked,
 // not an executable, or an executable of another system), samples whose
 // stored names are empty (peers invent a name), and samples the peers
 // read by searching for a marker the format does not put there.
-const std::set<std::string> kUndetected = {
-    "libarchive__test_compat_zip_4.zip", "libarchive__test_read_format_zip_sfx",
-    "libarchive__test_read_format_rar_sfx.exe"};
+const std::set<std::string> kUndetected = {"libarchive__test_compat_zip_4.zip",
+                                           "libarchive__test_read_format_zip_sfx",
+                                           "libarchive__test_read_format_rar_sfx.exe"};
 
 TEST(CorpusSweep, Zip) {
     auto skip = kUndetected;
-    skip.insert("zip2__zip64_magic_in_filename_5.zip");  // five members without a name
+    skip.insert("zip2__zip64_magic_in_filename_5.zip"); // five members without a name
     sweep("zip", "7zz", true, skip);
 }
 TEST(CorpusSweep, Cab) {
@@ -210,14 +220,16 @@ TEST(CorpusSweep, Tar) {
 TEST(CorpusSweep, Gzip) {
     // 7-Zip turns .tgz into .tar; the lister drops the last extension.
     sweep("gzip", "7zz", false,
-          {"commons-compress__bla.tgz", "libarchive__test_compat_gzip_2.tgz", "unarc-rs__license.tgz"});
+          {"commons-compress__bla.tgz", "libarchive__test_compat_gzip_2.tgz",
+           "unarc-rs__license.tgz"});
 }
 TEST(CorpusSweep, Compress) {
     // lsar lists what is inside a compressed TAR; the lister shows the one member.
     auto files = listtest::samples("compress");
     std::set<std::string> tars;
     for (const auto& f : files)
-        if (f.size() > 6 && f.compare(f.size() - 6, 6, ".tar.Z") == 0) tars.insert(f.substr(f.rfind('/') + 1));
+        if (f.size() > 6 && f.compare(f.size() - 6, 6, ".tar.Z") == 0)
+            tars.insert(f.substr(f.rfind('/') + 1));
     sweep("compress", "lsar", false, tars);
 }
 TEST(CorpusSweep, Rar) {

@@ -186,19 +186,20 @@ void hammer(const std::string& ext, const Bytes& good) {
     for (int round = 0; round < 200; ++round) {
         Bytes b = good;
         switch (round % 4) {
-        case 0:  // a few random bytes
-            for (int k = 0; k < 1 + static_cast<int>(rng() % 4); ++k) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
+        case 0: // a few random bytes
+            for (int k = 0; k < 1 + static_cast<int>(rng() % 4); ++k)
+                b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
             break;
-        case 1:  // truncated
+        case 1: // truncated
             b.resize(rng() % b.size());
             break;
-        case 2:  // a run of 0xFF (all-ones sizes and offsets)
+        case 2: // a run of 0xFF (all-ones sizes and offsets)
         {
             std::size_t at = rng() % b.size();
             for (std::size_t k = at; k < std::min(b.size(), at + 4); ++k) b[k] = 0xFF;
             break;
         }
-        default:  // zeros, then random bytes appended
+        default: // zeros, then random bytes appended
         {
             std::size_t at = rng() % b.size();
             for (std::size_t k = at; k < std::min(b.size(), at + 2); ++k) b[k] = 0;
@@ -219,15 +220,33 @@ void hammer(const std::string& ext, const Bytes& good) {
 
 } // namespace
 
-TEST(DamagedDirectories, Zip) { hammer(".zip", zipSample()); }
-TEST(DamagedDirectories, Zip64) { hammer(".zip", zip64Sample()); }
-TEST(DamagedDirectories, Cab) { hammer(".cab", cabSample()); }
-TEST(DamagedDirectories, Tar) { hammer(".tar", tarSample()); }
-TEST(DamagedDirectories, Gzip) { hammer(".gz", gzipSample()); }
-TEST(DamagedDirectories, Bh) { hammer(".bh", bhSample()); }
-TEST(DamagedDirectories, Ha) { hammer(".ha", haSample()); }
-TEST(DamagedDirectories, Rar) { hammer(".rar", rarSample()); }
-TEST(DamagedDirectories, Rar5) { hammer(".rar", rar5Sample()); }
+TEST(DamagedDirectories, Zip) {
+    hammer(".zip", zipSample());
+}
+TEST(DamagedDirectories, Zip64) {
+    hammer(".zip", zip64Sample());
+}
+TEST(DamagedDirectories, Cab) {
+    hammer(".cab", cabSample());
+}
+TEST(DamagedDirectories, Tar) {
+    hammer(".tar", tarSample());
+}
+TEST(DamagedDirectories, Gzip) {
+    hammer(".gz", gzipSample());
+}
+TEST(DamagedDirectories, Bh) {
+    hammer(".bh", bhSample());
+}
+TEST(DamagedDirectories, Ha) {
+    hammer(".ha", haSample());
+}
+TEST(DamagedDirectories, Rar) {
+    hammer(".rar", rarSample());
+}
+TEST(DamagedDirectories, Rar5) {
+    hammer(".rar", rar5Sample());
+}
 
 TEST(DamagedDirectories, SamplesAreListedUndamaged) {
     TempDir dir;

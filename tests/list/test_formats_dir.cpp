@@ -48,7 +48,9 @@ std::map<std::string, listtest::Member> byName(const listtest::Listing& r) {
     return out;
 }
 
-std::int64_t absDiff(std::int64_t a, std::int64_t b) { return a > b ? a - b : b - a; }
+std::int64_t absDiff(std::int64_t a, std::int64_t b) {
+    return a > b ? a - b : b - a;
+}
 
 } // namespace
 
@@ -85,14 +87,16 @@ namespace {
 
 // A cabinet with stored files in one folder; flags 2 and next names make it
 // part of a set; reserve sizes exercise flag 4.
-Bytes cabinet(const std::vector<std::pair<std::string, std::uint32_t>>& files, const std::string& next,
-              std::uint16_t headerReserve = 0, std::uint8_t folderReserve = 0, std::uint8_t dataReserve = 0) {
+Bytes cabinet(const std::vector<std::pair<std::string, std::uint32_t>>& files,
+              const std::string& next, std::uint16_t headerReserve = 0,
+              std::uint8_t folderReserve = 0, std::uint8_t dataReserve = 0) {
     std::uint16_t flags = 0;
     if (!next.empty()) flags |= 2;
     const bool reserve = headerReserve || folderReserve || dataReserve;
     if (reserve) flags |= 4;
     Bytes head;
-    std::size_t fixed = 36 + (reserve ? 4 + headerReserve : 0) + (next.empty() ? 0 : next.size() + 1 + 2);
+    std::size_t fixed =
+        36 + (reserve ? 4 + headerReserve : 0) + (next.empty() ? 0 : next.size() + 1 + 2);
     std::size_t folderAt = fixed;
     std::size_t filesAt = folderAt + 8 + folderReserve;
     std::size_t entriesSize = 0;
@@ -182,7 +186,9 @@ TEST(CabDirectory, MissingNextCabinetReportsThenFails) {
     TArcLister l;
     std::vector<std::string> names;
     l.OnRead = [](TObject*, std::int64_t, int) {};
-    l.OnError = [&](TObject*, const std::string& fn, const std::string&, int) { names.push_back(fn); };
+    l.OnError = [&](TObject*, const std::string& fn, const std::string&, int) {
+        names.push_back(fn);
+    };
     l.SetArchiveFile(dir / "one.cab");
     l.Activate();
     EXPECT_EQ(names, (std::vector<std::string>{"gone.cab", "one.cab"}));
@@ -215,7 +221,9 @@ TEST(CabDirectory, BadSignatureIsReportedAndNothingListed) {
     std::vector<int> codes;
     int reads = 0;
     bool totals = false;
-    l.OnError = [&](TObject*, const std::string&, const std::string&, int c) { codes.push_back(c); };
+    l.OnError = [&](TObject*, const std::string&, const std::string&, int c) {
+        codes.push_back(c);
+    };
     l.OnRead = [&](TObject*, std::int64_t, int) { ++reads; };
     l.OnTotals = [&](TObject*, int) { totals = true; };
     l.SetArchiveFile(dir / "ok.cab");
@@ -243,8 +251,8 @@ TEST(CabDirectory, TruncatedFolderEntryIsReported) {
 
 namespace {
 
-Bytes bhMember(const std::string& name, const std::string& data, std::uint8_t method, std::uint8_t flags,
-               std::uint32_t unpacked) {
+Bytes bhMember(const std::string& name, const std::string& data, std::uint8_t method,
+               std::uint8_t flags, std::uint32_t unpacked) {
     Bytes v;
     p32(v, 0x07054842);
     p16(v, static_cast<std::uint32_t>(37 + name.size()));
@@ -273,7 +281,7 @@ TEST(BhDirectory, MembersAndEnd) {
     Bytes a = bhMember("DIR\\ONE.TXT", "packed-bytes", 2, 0, 100);
     Bytes b = bhMember("TWO.DOC", "xyz", 0, 1, 3);
     a.insert(a.end(), b.begin(), b.end());
-    a.insert(a.end(), 40, 0);  // a zero signature ends the walk
+    a.insert(a.end(), 40, 0); // a zero signature ends the walk
     testsupport::writeFile(dir / "t.bh", a);
     auto r = list(dir / "t.bh");
     ASSERT_TRUE(r.ok);
@@ -305,14 +313,16 @@ TEST(TarDirectory, GnuTarFormats) {
     if (!haveTool("tar")) GTEST_SKIP() << "tar not installed";
     TempDir dir;
     auto in = inputs(dir);
-    const std::string longName = "deep/" + std::string(120, 'n') + "/" + std::string(60, 'm') + ".txt";
+    const std::string longName =
+        "deep/" + std::string(120, 'n') + "/" + std::string(60, 'm') + ".txt";
     listtest::spit(dir / ("src/" + longName), "long");
     listtest::touch(dir / ("src/" + longName), 1300000000);
     for (std::string fmt : {"v7", "ustar", "gnu", "pax", "oldgnu"}) {
         std::string files = "alpha.txt sub/beta.dat gamma.bin";
         // v7 keeps at most 99 characters, ustar 255 split at a slash.
         if (fmt != "v7") files += " " + longName;
-        ASSERT_EQ(sh(dir, "cd src && tar --format=" + fmt + " -cf ../" + fmt + ".tar " + files), 0) << fmt;
+        ASSERT_EQ(sh(dir, "cd src && tar --format=" + fmt + " -cf ../" + fmt + ".tar " + files), 0)
+            << fmt;
         auto r = list(dir / (fmt + ".tar"));
         ASSERT_TRUE(r.ok) << fmt;
         EXPECT_EQ(r.type, atTAR) << fmt;
@@ -398,7 +408,7 @@ TEST(GzipDirectory, ExtraFieldBeforeName) {
     pstr(v, "XYZW");
     pstr(v, "inner.name");
     v.push_back(0);
-    v.insert(v.end(), {3, 0});  // an empty deflate stream
+    v.insert(v.end(), {3, 0}); // an empty deflate stream
     p32(v, 0);
     p32(v, 0);
     testsupport::writeFile(dir / "x.gz", v);
@@ -495,7 +505,9 @@ TEST(HaDirectory, HandBuiltArchive) {
 
 namespace {
 
-Bytes rarMarker() { return {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00}; }
+Bytes rarMarker() {
+    return {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
+}
 
 void rarMain(Bytes& v, std::uint16_t size = 13, std::uint16_t flags = 0) {
     p16(v, 0);
@@ -508,7 +520,8 @@ void rarMain(Bytes& v, std::uint16_t size = 13, std::uint16_t flags = 0) {
 }
 
 void rarFile(Bytes& v, const std::string& name, const std::string& data, std::uint32_t unpacked,
-             std::uint32_t attr = 0x20, std::uint16_t extraFlags = 0, const std::string& comment = "") {
+             std::uint32_t attr = 0x20, std::uint16_t extraFlags = 0,
+             const std::string& comment = "") {
     const bool withComment = !comment.empty();
     p16(v, 0);
     v.push_back(0x74);
@@ -566,7 +579,7 @@ TEST(RarDirectory, FilesFoldersAndOtherBlocks) {
     EXPECT_EQ(r.members[0].versionMadeBy, 29);
     EXPECT_EQ(r.members[0].offset, 20);
     EXPECT_EQ(plat::decodeDateTime(r.members[0].date).year, 2005);
-    EXPECT_EQ(r.members[1].name, "docs");  // "*.*" matches a name without a dot
+    EXPECT_EQ(r.members[1].name, "docs"); // "*.*" matches a name without a dot
     EXPECT_EQ(r.members[2].name, "two.txt");
     EXPECT_EQ(r.members[2].comment, "hi there");
     EXPECT_TRUE(r.members[2].encrypted);
@@ -642,18 +655,25 @@ TEST(CabDirectory, CorpusSetsUnderTheirOwnNames) {
         std::string prefix, stored;
         std::vector<std::pair<std::string, std::int64_t>> members;
     };
-    const std::vector<Set> sets = {
-        {"libmspack__multi_basic_pt", "cabd_multi_basic_pt",
-         {{"test1.txt", 76}, {"test2.txt", 38}, {"test3.txt", 76}}},
-        {"cabextract__split-", "split-",
-         {{"small1.bin", 2000}, {"small2.bin", 8000}, {"medium1.bin", 40000}, {"medium2.bin", 50000},
-          {"small3.bin", 128}, {"medium3.bin", 40000}}}};
+    const std::vector<Set> sets = {{"libmspack__multi_basic_pt",
+                                    "cabd_multi_basic_pt",
+                                    {{"test1.txt", 76}, {"test2.txt", 38}, {"test3.txt", 76}}},
+                                   {"cabextract__split-",
+                                    "split-",
+                                    {{"small1.bin", 2000},
+                                     {"small2.bin", 8000},
+                                     {"medium1.bin", 40000},
+                                     {"medium2.bin", 50000},
+                                     {"small3.bin", 128},
+                                     {"medium3.bin", 40000}}}};
     for (const auto& s : sets) {
-        if (!listtest::fs::exists(listtest::corpus("cab/" + s.prefix + "1.cab"))) GTEST_SKIP() << "corpus missing";
+        if (!listtest::fs::exists(listtest::corpus("cab/" + s.prefix + "1.cab")))
+            GTEST_SKIP() << "corpus missing";
         TempDir dir;
         for (int i = 1; i <= 5; ++i)
-            listtest::fs::copy_file(listtest::corpus("cab/" + s.prefix + std::to_string(i) + ".cab"),
-                                    dir / (s.stored + std::to_string(i) + ".cab"));
+            listtest::fs::copy_file(
+                listtest::corpus("cab/" + s.prefix + std::to_string(i) + ".cab"),
+                dir / (s.stored + std::to_string(i) + ".cab"));
         auto r = list(dir / (s.stored + "1.cab"));
         ASSERT_TRUE(r.ok) << s.stored;
         EXPECT_TRUE(r.errors.empty());

@@ -23,7 +23,7 @@ TEST(CalcRatio, Examples) {
 
 TEST(CalcRatio, LargeSizesDoNotOverflow) {
     EXPECT_EQ(CalcRatio(1LL << 40, 1LL << 42), 75);
-    EXPECT_EQ(CalcRatio(1, INT64_MAX), 100);  // the packed size vanishes in the scaling
+    EXPECT_EQ(CalcRatio(1, INT64_MAX), 100); // the packed size vanishes in the scaling
     EXPECT_EQ(CalcRatio(INT64_MAX - 1, INT64_MAX), 1);
     EXPECT_EQ(CalcRatio(-5, 100), 0);
 }
@@ -92,7 +92,9 @@ TEST(ListerFrame, MissingReadEventIsAnError) {
     TArcLister l;
     std::vector<int> codes;
     bool deactivated = false;
-    l.OnError = [&](TObject*, const std::string&, const std::string&, int c) { codes.push_back(c); };
+    l.OnError = [&](TObject*, const std::string&, const std::string&, int c) {
+        codes.push_back(c);
+    };
     l.OnDeactivate = [&](TObject*) { deactivated = true; };
     l.SetArchiveFile(dir / "a.zip");
     EXPECT_FALSE(l.Activate());
@@ -119,7 +121,7 @@ TEST(ListerFrame, EventOrderAndTotals) {
     testsupport::writeFile(dir / "a.zip", zip);
     auto r = list(dir / "a.zip");
     ASSERT_TRUE(r.ok);
-    std::vector<std::string> want = {"activate", "begin", "read", "end", "begin",
+    std::vector<std::string> want = {"activate", "begin", "read",   "end",       "begin",
                                      "read",     "end",   "totals", "deactivate"};
     EXPECT_EQ(r.events, want);
     EXPECT_EQ(r.totals, 2);

@@ -25,7 +25,9 @@ inline void p64(Bytes& v, std::uint64_t x) {
     p32(v, static_cast<std::uint32_t>(x));
     p32(v, static_cast<std::uint32_t>(x >> 32));
 }
-inline void pstr(Bytes& v, const std::string& s) { v.insert(v.end(), s.begin(), s.end()); }
+inline void pstr(Bytes& v, const std::string& s) {
+    v.insert(v.end(), s.begin(), s.end());
+}
 
 struct Entry {
     Entry(std::string n = "", std::string d = "") : name(std::move(n)), data(std::move(d)) {}
@@ -47,12 +49,13 @@ struct Entry {
 
 struct Options {
     std::string comment;
-    bool zip64 = false;      // all-ones markers, real values in ZIP64 records
-    std::uint32_t base = 0;  // offsets are stored relative to this many bytes in front
+    bool zip64 = false;     // all-ones markers, real values in ZIP64 records
+    std::uint32_t base = 0; // offsets are stored relative to this many bytes in front
 };
 
 // The archive bytes; prefix (an executable, say) is put in front.
-inline Bytes build(const std::vector<Entry>& entries, const Options& o = {}, const Bytes& prefix = {}) {
+inline Bytes build(const std::vector<Entry>& entries, const Options& o = {},
+                   const Bytes& prefix = {}) {
     Bytes v = prefix;
     const std::size_t start = v.size();
     std::vector<std::uint64_t> offsets;

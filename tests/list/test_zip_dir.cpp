@@ -18,13 +18,16 @@ using ziptest::Entry;
 
 namespace {
 
-listtest::Listing listBytes(TempDir& dir, const ziptest::Bytes& bytes, const std::string& spec = "*.*",
-                            bool dirs = false, const std::string& name = "t.zip") {
+listtest::Listing listBytes(TempDir& dir, const ziptest::Bytes& bytes,
+                            const std::string& spec = "*.*", bool dirs = false,
+                            const std::string& name = "t.zip") {
     testsupport::writeFile(dir / name, bytes);
     return list(dir / name, spec, dirs);
 }
 
-std::string repeat(char c, std::size_t n) { return std::string(n, c); }
+std::string repeat(char c, std::size_t n) {
+    return std::string(n, c);
+}
 
 } // namespace
 
@@ -132,7 +135,8 @@ TEST(ZipDirectory, GarbageAfterDirectoryBeforeAnyFileIsBadHeader) {
 
 TEST(ZipDirectory, FileSpecComparesNamesOnly) {
     TempDir dir;
-    auto bytes = ziptest::build({{"DOCS/A.TXT", "1234567890"}, {"B.DOC", "12345"}, {"c.txt", "12"}});
+    auto bytes =
+        ziptest::build({{"DOCS/A.TXT", "1234567890"}, {"B.DOC", "12345"}, {"c.txt", "12"}});
     auto r = listBytes(dir, bytes, "*.TXT");
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.members.size(), 2u);
@@ -156,8 +160,9 @@ TEST(ZipDirectory, SizesAndRatios) {
 
 TEST(ZipDirectory, DeflateNamesAndFlags) {
     TempDir dir;
-    auto r = listBytes(dir, ziptest::build({Entry("s.txt", "abc").with(8, 6), Entry("n.txt", "abc").with(8, 1),
-                                            Entry("f.txt", "abc").with(8, 4), Entry("x.txt", "abc").with(8, 2)}));
+    auto r = listBytes(
+        dir, ziptest::build({Entry("s.txt", "abc").with(8, 6), Entry("n.txt", "abc").with(8, 1),
+                             Entry("f.txt", "abc").with(8, 4), Entry("x.txt", "abc").with(8, 2)}));
     ASSERT_EQ(r.members.size(), 4u);
     EXPECT_EQ(r.members[0].methodName, "DeflateS");
     EXPECT_FALSE(r.members[0].encrypted);
@@ -176,9 +181,10 @@ TEST(ZipDirectory, DeflateNamesAndFlags) {
 
 TEST(ZipDirectory, NamesBecomeUtf8WithSlashes) {
     TempDir dir;
-    auto r = listBytes(dir, ziptest::build({{"DIR\\N\x84ME.TXT", "x"}, {"ok/\xc3\xa9t\xc3\xa9.txt", "y"}}));
+    auto r = listBytes(
+        dir, ziptest::build({{"DIR\\N\x84ME.TXT", "x"}, {"ok/\xc3\xa9t\xc3\xa9.txt", "y"}}));
     ASSERT_EQ(r.members.size(), 2u);
-    EXPECT_EQ(r.members[0].name, "DIR/N\xc3\xa4ME.TXT");  // CP437 0x84 is a-umlaut
+    EXPECT_EQ(r.members[0].name, "DIR/N\xc3\xa4ME.TXT"); // CP437 0x84 is a-umlaut
     EXPECT_EQ(r.members[1].name, "ok/\xc3\xa9t\xc3\xa9.txt");
 }
 
@@ -201,7 +207,7 @@ TEST(ZipDirectory, MissingEndRecordAndBadCentralOffset) {
     EXPECT_EQ(r.events.back(), "deactivate");
 
     auto moved = bytes;
-    moved[moved.size() - 6] += 3;  // central directory offset
+    moved[moved.size() - 6] += 3; // central directory offset
     r = listBytes(dir, moved);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.errors, std::vector<int>{25137});
@@ -226,7 +232,7 @@ TEST(ZipDirectory, ArchiveBehindExecutableAnnouncedByStringTable) {
     auto exe = testsupport::peWithStrings({"40000"}, 40000);
     ASSERT_EQ(exe.size(), 40000u);
     ziptest::Options o;
-    o.base = 0;  // offsets relative to the announced start
+    o.base = 0; // offsets relative to the announced start
     auto bytes = ziptest::build({{"a.txt", "aaa"}, {"b.txt", "bbbb"}}, o, exe);
     testsupport::writeFile(dir / "sfx.exe", bytes);
     auto r = list(dir / "sfx.exe");
@@ -234,7 +240,7 @@ TEST(ZipDirectory, ArchiveBehindExecutableAnnouncedByStringTable) {
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.members.size(), 2u);
     EXPECT_EQ(r.members[0].name, "a.txt");
-    EXPECT_EQ(r.members[1].offset, 30 + 5 + 3);  // stored, not corrected
+    EXPECT_EQ(r.members[1].offset, 30 + 5 + 3); // stored, not corrected
 }
 
 TEST(ZipDirectory, ZipAdjustedWithZipDashA) {
@@ -269,7 +275,7 @@ TEST(ZipDirectory, Zip64RecordsAreResolved) {
     EXPECT_EQ(r.members[1].unpacked, 5'000'000'000LL);
     EXPECT_EQ(r.members[1].packed, 3);
     EXPECT_EQ(r.members[1].offset, 30 + 5 + 5);
-    EXPECT_EQ(r.members[1].ratio, 100);  // 3 bytes vanish in the scaling
+    EXPECT_EQ(r.members[1].ratio, 100); // 3 bytes vanish in the scaling
     EXPECT_EQ(r.totalUnpacked, 5'000'000'005LL);
     EXPECT_EQ(r.comment, "zip64");
 }
@@ -279,7 +285,8 @@ TEST(ZipDirectory, Zip64FromZipStream) {
     TempDir dir;
     testsupport::writeFile(dir / "in.txt", std::string("streamed data\n"));
     // -fz forces ZIP64 records; input from a pipe has no name ("-").
-    if (testsupport::run("cd " + dir.path() + " && cat in.txt | zip -q -fz s.zip - 2>/dev/null") != 0)
+    if (testsupport::run("cd " + dir.path() + " && cat in.txt | zip -q -fz s.zip - 2>/dev/null") !=
+        0)
         GTEST_SKIP() << "this zip cannot force ZIP64";
     auto r = list(dir / "s.zip");
     ASSERT_TRUE(r.ok);
@@ -300,7 +307,8 @@ struct Input {
 std::vector<Input> makeInputs(TempDir& dir) {
     std::vector<Input> in = {
         {"readme.txt", std::string(3000, 'r') + "end", 1000000000},
-        {"docs/guide.txt", "guide text that compresses poorly? no: " + std::string(500, 'g'), 1100000000},
+        {"docs/guide.txt", "guide text that compresses poorly? no: " + std::string(500, 'g'),
+         1100000000},
         {"docs/empty.dat", "", 1200000000},
         {"bin/random.bin", "", 1300000000},
     };
@@ -338,9 +346,12 @@ TEST(ZipPeers, InfoZipStoredDeflatedFoldersComments) {
     if (!testsupport::haveTool("zip")) GTEST_SKIP() << "zip not installed";
     TempDir dir;
     auto in = makeInputs(dir);
-    ASSERT_EQ(testsupport::run("cd " + dir.path() + "/src && zip -q -r ../d.zip . && zip -q -r -0 ../s.zip ."), 0);
     ASSERT_EQ(testsupport::run("cd " + dir.path() +
-                               " && echo 'archive note' | zip -q -z d.zip && printf 'file note\\n' | zip -q -c d.zip readme.txt"),
+                               "/src && zip -q -r ../d.zip . && zip -q -r -0 ../s.zip ."),
+              0);
+    ASSERT_EQ(testsupport::run("cd " + dir.path() +
+                               " && echo 'archive note' | zip -q -z d.zip && printf 'file note\\n' "
+                               "| zip -q -c d.zip readme.txt"),
               0);
     auto d = list(dir / "d.zip");
     expectInputs(d, in);
@@ -373,7 +384,10 @@ TEST(ZipPeers, SevenZipStoredAndDeflated) {
     if (!testsupport::haveTool("7z")) GTEST_SKIP() << "7z not installed";
     TempDir dir;
     auto in = makeInputs(dir);
-    ASSERT_EQ(testsupport::run("cd " + dir.path() + "/src && 7z a -tzip -mx=9 ../d.zip . >/dev/null && 7z a -tzip -mx=0 ../s.zip . >/dev/null"), 0);
+    ASSERT_EQ(testsupport::run("cd " + dir.path() +
+                               "/src && 7z a -tzip -mx=9 ../d.zip . >/dev/null && 7z a -tzip -mx=0 "
+                               "../s.zip . >/dev/null"),
+              0);
     auto d = list(dir / "d.zip");
     expectInputs(d, in);
     bool deflated = false;
@@ -383,9 +397,11 @@ TEST(ZipPeers, SevenZipStoredAndDeflated) {
 }
 
 TEST(ZipPeers, UnzipAgreesOnManyMembers) {
-    if (!testsupport::haveTool("zip") || !testsupport::haveTool("unzip")) GTEST_SKIP() << "zip/unzip not installed";
+    if (!testsupport::haveTool("zip") || !testsupport::haveTool("unzip"))
+        GTEST_SKIP() << "zip/unzip not installed";
     TempDir dir;
-    for (int i = 0; i < 300; ++i) listtest::spit(dir / ("m/f" + std::to_string(i) + ".txt"), std::string(i, 'x'));
+    for (int i = 0; i < 300; ++i)
+        listtest::spit(dir / ("m/f" + std::to_string(i) + ".txt"), std::string(i, 'x'));
     ASSERT_EQ(testsupport::run("cd " + dir.path() + " && zip -q -r many.zip m"), 0);
     auto r = list(dir / "many.zip");
     ASSERT_TRUE(r.ok);

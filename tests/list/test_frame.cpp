@@ -1,6 +1,10 @@
 // The lister frame: ratios, method names, the event order and the errors
 // raised before and during the walk.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 
 #include "archive/list/ArcLister.h"
 #include "support/TempDir.h"
@@ -8,6 +12,23 @@
 #include "test_zip_builder.h"
 
 using listtest::list;
+
+namespace {
+
+// Setting ArchiveFile moves the process into the archive's folder, which the
+// test then removes; later tests start from a folder that still exists.
+struct BackToTempFolder : testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo&) override {
+        if (chdir(std::filesystem::temp_directory_path().c_str()) != 0) std::perror("chdir");
+    }
+};
+
+const bool listenerAdded = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new BackToTempFolder);
+    return true;
+}();
+
+} // namespace
 
 TEST(CalcRatio, Examples) {
     EXPECT_EQ(CalcRatio(400, 1000), 60);

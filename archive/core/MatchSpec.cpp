@@ -81,14 +81,12 @@ bool MatchSpec(const std::string& Spec, const std::string& Name, bool NamesOnly)
     // matches an extension wildcard on the other side.
     const bool specDotStar = spec.find(".*") != std::string::npos;
     const bool nameDotStar = name.find(".*") != std::string::npos;
-    if (!spec.empty() && spec.back() == '.')
-        spec.pop_back();
-    else if (spec.find('.') == std::string::npos && nameDotStar)
-        spec += ".*";
-    if (!name.empty() && name.back() == '.')
-        name.pop_back();
-    else if (name.find('.') == std::string::npos && specDotStar)
-        name += ".*";
+    // "A." is the DOS way of writing a name without an extension, so it
+    // too matches "*.*".
+    if (!spec.empty() && spec.back() == '.') spec.pop_back();
+    if (spec.find('.') == std::string::npos && nameDotStar) spec += ".*";
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    if (name.find('.') == std::string::npos && specDotStar) name += ".*";
 
     if (spec.empty()) return !name.empty() && name[0] == '*';
     if (name.empty()) return spec[0] == '*';

@@ -24,6 +24,9 @@ TEST(MatchSpec, CaseInsensitiveAndSymmetric) {
 
 TEST(MatchSpec, DotsStarsAndEmptySides) {
     EXPECT_TRUE(MatchSpec("NOEXT.", "NOEXT", false)) << "a trailing dot means no extension";
+    EXPECT_TRUE(MatchSpec("*.*", "A.", false)) << "a name written with its empty extension";
+    EXPECT_TRUE(MatchSpec("*.*", "SUB/A.", true));
+    EXPECT_FALSE(MatchSpec("*.TXT", "A.", false));
     EXPECT_TRUE(MatchSpec("*", "ANY.THING", false));
     EXPECT_TRUE(MatchSpec("*", "", false)) << "an empty name matches a spec that begins with *";
     EXPECT_TRUE(MatchSpec("", "*", false));

@@ -1,5 +1,6 @@
 #include "platform/PeResources.h"
 
+#include "platform/Endian.h"
 #include "platform/File.h"
 #include "platform/Utf.h"
 
@@ -12,14 +13,6 @@ namespace {
 
 constexpr std::uint32_t kRtString = 6;
 constexpr int kMaxEntries = 4096; // sanity limit for hostile directories
-
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 struct Section {
     std::uint32_t va, vsize, rawOffset, rawSize;

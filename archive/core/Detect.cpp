@@ -1,6 +1,7 @@
 // Archive type detection by content.
 #include "archive/core/ArcRoot.h"
 
+#include "platform/Endian.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/PeResources.h"
@@ -10,13 +11,8 @@
 
 namespace {
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+using plat::le16;
+using plat::le32;
 
 bool upperEquals(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b)) return false;

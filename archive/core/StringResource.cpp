@@ -1,5 +1,6 @@
 #include "archive/core/StringResource.h"
 
+#include "platform/Endian.h"
 #include "platform/Utf.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@ namespace {
 void put32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
     for (int i = 0; i < 4; ++i)
         v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
-}
-std::uint32_t get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 std::string format1(const std::string& fmt, const std::string& arg) {
@@ -174,7 +171,7 @@ void TStringResource::Open() {
     if (!data) throw EStringResourceError(format1(SrMgrString(3), ResName_));
     if (data->size() < 8 || std::memcmp(data->data(), "STR0", 4) != 0)
         throw EStringResourceError(SrMgrString(5));
-    std::uint64_t n = get32(data->data() + 4);
+    std::uint64_t n = plat::le32(data->data() + 4);
     if (8 + 12 * n > data->size()) throw EStringResourceError(SrMgrString(5));
     Locked_ = data;
 }
@@ -183,13 +180,13 @@ bool TStringResource::find(int id, std::u16string& text) {
     if (!Locked_) Open();
     const std::uint8_t* base = Locked_->data();
     std::size_t size = Locked_->size();
-    std::int64_t lo = 0, hi = static_cast<std::int64_t>(get32(base + 4)) - 1;
+    std::int64_t lo = 0, hi = static_cast<std::int64_t>(plat::le32(base + 4)) - 1;
     while (lo <= hi) {
         std::int64_t mid = (lo + hi) / 2;
         const std::uint8_t* e = base + 8 + 12 * mid;
-        auto eid = static_cast<std::int32_t>(get32(e));
+        auto eid = static_cast<std::int32_t>(plat::le32(e));
         if (eid == id) {
-            std::uint64_t off = get32(e + 4), len = get32(e + 8);
+            std::uint64_t off = plat::le32(e + 4), len = plat::le32(e + 8);
             if (off + 2 * len > size) return false;
             text.clear();
             for (std::uint64_t k = 0; k < len; ++k)
@@ -237,12 +234,12 @@ std::string SrMgrString(int Id) {
     // Read the manager's own table directly: a failure here cannot be worded
     // through itself.
     if (!table) return {};
-    std::uint32_t n = get32(table->data() + 4);
+    std::uint32_t n = plat::le32(table->data() + 4);
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint8_t* e = table->data() + 8 + 12 * i;
-        if (static_cast<int>(get32(e)) == Id) {
+        if (static_cast<int>(plat::le32(e)) == Id) {
             std::u16string u;
-            std::uint32_t off = get32(e + 4), len = get32(e + 8);
+            std::uint32_t off = plat::le32(e + 4), len = plat::le32(e + 8);
             for (std::uint32_t k = 0; k < len; ++k)
                 u.push_back(
                     static_cast<char16_t>((*table)[off + 2 * k] | (*table)[off + 2 * k + 1] << 8));

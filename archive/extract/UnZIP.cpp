@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/extract/LegacyDecoders.h"
+#include "platform/Endian.h"
 #include "platform/Utf.h"
 
 namespace {
@@ -15,16 +16,9 @@ constexpr std::uint32_t kZip64LocatorSig = 0x07064B50;
 constexpr std::uint32_t kZip64EndSig = 0x06064B50;
 constexpr std::int64_t kEndScan = 32768;
 
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint64_t le64(const std::uint8_t* p) {
-    return le32(p) | static_cast<std::uint64_t>(le32(p + 4)) << 32;
-}
+using plat::le16;
+using plat::le32;
+using plat::le64;
 
 TFramePolicy zipPolicy() {
     TFramePolicy p;

@@ -42,6 +42,7 @@
 #include <memory>
 
 #include "archive/list/ArcLister.h"
+#include "platform/Endian.h"
 
 class DirectoryReader {
 public:
@@ -82,13 +83,6 @@ inline std::int64_t statedSize(std::uint64_t v) {
 }
 
 // Little-endian field access for the readers.
-inline std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t le64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(le32(p)) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
-}
+using plat::le16;
+using plat::le32;
+using plat::le64;

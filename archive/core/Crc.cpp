@@ -31,7 +31,7 @@ constexpr auto kCrc16 = makeTables<std::uint16_t, 0xA001u, 8>();
 // register after byte b at position j of a word has been followed by the
 // rest of its word and by the other lanes' words, i.e. the value to fold
 // into the same lane's next word.
-constexpr int kLanes = 5;
+constexpr int kLanes = 8;
 constexpr int kWord = 8;
 
 constexpr std::array<std::array<std::uint32_t, 256>, kWord> makeBraid() {
@@ -82,17 +82,14 @@ void Crc32Update(const void* buf, std::size_t count, std::uint32_t& crc) {
         return;
     }
     // The register is equivalent to xoring it into the first four data bytes.
-    std::uint32_t lane[kLanes] = {crc, 0, 0, 0, 0};
+    std::uint32_t lane[kLanes] = {crc};
     std::size_t blocks = count / block;
     for (std::size_t n = 1; n < blocks; ++n, p += block) {
-        std::uint64_t w0 = load64(p) ^ lane[0], w1 = load64(p + 8) ^ lane[1],
-                      w2 = load64(p + 16) ^ lane[2], w3 = load64(p + 24) ^ lane[3],
-                      w4 = load64(p + 32) ^ lane[4];
-        lane[0] = braidWord(w0);
-        lane[1] = braidWord(w1);
-        lane[2] = braidWord(w2);
-        lane[3] = braidWord(w3);
-        lane[4] = braidWord(w4);
+        std::uint64_t w[kLanes];
+#pragma GCC unroll 16
+        for (int k = 0; k < kLanes; ++k) w[k] = load64(p + kWord * k) ^ lane[k];
+#pragma GCC unroll 16
+        for (int k = 0; k < kLanes; ++k) lane[k] = braidWord(w[k]);
     }
     // Fold the lanes into the last block and finish it and the tail serially.
     unsigned char last[block];

@@ -427,7 +427,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (shown_) return;
     shown_ = true;
-    // After the frame has painted, as the first show of the design did.
+    // Runs once the frame has painted, so the restored windows open inside it.
     QTimer::singleShot(0, this, &TfrmMain::FormShow);
 }
 

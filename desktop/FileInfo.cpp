@@ -35,7 +35,7 @@ QIcon iconOfType(const QMimeType& mt) {
 }
 
 // Names whose type the database does not know are called "EXT File", as
-// the desktop of the design did.
+// the Windows desktop did.
 QString nameOfType(const QMimeType& mt, const QString& fileName) {
     if (!mt.isValid() || mt.isDefault()) {
         const int dot = fileName.lastIndexOf('.');

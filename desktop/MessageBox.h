@@ -1,4 +1,4 @@
-// Message boxes with the design's icons and buttons, behind a service that
+// Message boxes with the program's own icons and buttons, behind a service that
 // tests replace with a scripted one.
 #pragma once
 

@@ -1,5 +1,5 @@
 // Mounted file systems as the program's "drives": mount points from
-// /proc/self/mounts with the drive types the design knows.
+// /proc/self/mounts with the drive types the program knows.
 #pragma once
 
 #include <QList>

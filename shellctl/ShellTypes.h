@@ -49,5 +49,5 @@ struct TFolderColumn {
 struct TFolderItemRecord {
     QString DisplayName;
     QDateTime Modified;     // local time
-    std::uint32_t Size = 0; // low 32 bits, as the design's record held
+    std::uint32_t Size = 0; // low 32 bits, as the folder record has always held
 };

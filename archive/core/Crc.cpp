@@ -35,12 +35,15 @@ constexpr int kLanes = 8;
 constexpr int kWord = 8;
 
 constexpr std::array<std::array<std::uint32_t, 256>, kWord> makeBraid() {
+    // The last byte of a word passes (kLanes - 1) words of zeros; each
+    // earlier position passes one zero byte more than the next.
     std::array<std::array<std::uint32_t, 256>, kWord> t{};
-    for (int j = 0; j < kWord; ++j) {
-        int zeros = (kWord - 1 - j) + (kLanes - 1) * kWord;
-        for (unsigned b = 0; b < 256; ++b) {
-            std::uint32_t c = kCrc32[0][b];
-            for (int z = 0; z < zeros; ++z) c = kCrc32[0][c & 0xFF] ^ (c >> 8);
+    for (unsigned b = 0; b < 256; ++b) {
+        std::uint32_t c = kCrc32[0][b];
+        for (int z = 0; z < (kLanes - 1) * kWord; ++z) c = kCrc32[0][c & 0xFF] ^ (c >> 8);
+        t[kWord - 1][b] = c;
+        for (int j = kWord - 2; j >= 0; --j) {
+            c = kCrc32[0][c & 0xFF] ^ (c >> 8);
             t[static_cast<std::size_t>(j)][b] = c;
         }
     }

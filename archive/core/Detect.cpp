@@ -70,6 +70,13 @@ TArcType TZipCommon::SignatureToArcType(int InExecutable, std::uint32_t Signatur
     if (lo == 0x6152) return exe ? atRarExe : atRAR;
     if (lo == 0x0A1A || lo == 0x0B1A) return exe ? atPakExe : atPAK;
     if (lo == 0x081A || lo == 0x091A) return exe ? atArcExe : atARC;
+    // ARC archives whose first member is stored, packed, squeezed or
+    // crunched by the older methods: the marker, a method of 1 to 7 and a
+    // printable first name character, so that a lone 0x1A byte is not enough.
+    if ((lo & 0xFF) == 0x1A && (lo >> 8) >= 1 && (lo >> 8) <= 7) {
+        const unsigned nameStart = hi & 0xFF;
+        if (nameStart > 0x20 && nameStart < 0x7F) return exe ? atArcExe : atARC;
+    }
     if (lo == 0x92B7 || lo == 0xDFB7) {
         Start = 7717;
         return atArcExe;

@@ -94,7 +94,13 @@ TEST(Detect, SignatureTableOfPlainFiles) {
         {{0x1A, 0x0B, 'A', 0}, atPAK},
         {{0x1A, 0x08, 'A', 0}, atARC},
         {{0x1A, 0x09, 'A', 0}, atARC},
-        {{0x1A, 0x02, 'A', 0}, atUnknown},
+        {{0x1A, 0x02, 'A', 0}, atARC},
+        {{0x1A, 0x04, 'A', 0}, atARC},
+        {{0x1A, 0x01, 'A', 0}, atARC},
+        {{0x1A, 0x02, 0x00, 0}, atUnknown},
+        {{0x1A, 0x02, ' ', 0}, atUnknown},
+        {{0x1A, 0x00, 'A', 0}, atUnknown},
+        {{0x1A, 0x0C, 'A', 0}, atUnknown},
         {{'h', 'e', 'l', 'l', 'o'}, atUnknown},
     };
     int n = 0;
@@ -126,6 +132,7 @@ TEST(Detect, SignatureToArcTypeInsideExecutables) {
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x21726152, "", start), atRarExe);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x00000A1A, "", start), atPakExe);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x0000081A, "", start), atArcExe);
+    EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x0041021A, "", start), atArcExe);
     EXPECT_EQ(start, 1);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x0000DFB7, "", start), atArcExe);
     EXPECT_EQ(start, 7717);

@@ -58,6 +58,8 @@ TArcType TZipCommon::SignatureToArcType(int InExecutable, std::uint32_t Signatur
     const bool exe = InExecutable == 1;
     const std::uint16_t lo = Signature & 0xFFFF, hi = Signature >> 16;
     if (Signature == 0x04034B50) return exe ? atZipExe : atZIP;
+    // An empty ZIP archive is nothing but its end record.
+    if (Signature == 0x06054B50 && !exe) return atZIP;
     if (Signature == 0x4643534D) return exe ? atNA : atCAB;
     if (Signature == 0x50000000) return exe ? atZip250Exe : atZip250;
     if (Signature == 0x07054842) return exe ? atBHExe : atBH;

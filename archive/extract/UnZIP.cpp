@@ -14,7 +14,7 @@ constexpr std::uint32_t kCentralSig = 0x02014B50;
 constexpr std::uint32_t kLocalSig = 0x04034B50;
 constexpr std::uint32_t kZip64LocatorSig = 0x07064B50;
 constexpr std::uint32_t kZip64EndSig = 0x06064B50;
-constexpr std::int64_t kEndScan = 32768;
+constexpr std::int64_t kEndScan = 22 + 65535;
 
 using plat::le16;
 using plat::le32;
@@ -50,15 +50,15 @@ void TUnZIP::ExtractMembers() {
     if (size < 0) RaiseError(ArchiveFile_, err::ReadError);
     ArchiveSize = size;
 
-    // The end record, searched backwards; the scan never reaches the
-    // window's first byte.
-    const std::int64_t window = size < kEndScan ? size - 1 : kEndScan;
+    // The end record, searched backwards over every place an archive
+    // comment can put it (an empty archive is nothing but its end record).
+    const std::int64_t window = std::min<std::int64_t>(size, kEndScan);
     if (window < 22) RaiseError(ArchiveFile_, err::UnknownFileType);
     std::vector<std::uint8_t> tail(static_cast<std::size_t>(window));
     if (Archive_.readAt(size - window, tail.data(), tail.size()) != window)
         RaiseError(ArchiveFile_, err::ReadError);
     std::int64_t hit = -1;
-    for (std::int64_t o = window - 22; o >= 1; --o)
+    for (std::int64_t o = window - 22; o >= 0; --o)
         if (le32(&tail[static_cast<std::size_t>(o)]) == kEndSig) {
             hit = o;
             break;
@@ -109,6 +109,11 @@ void TUnZIP::ExtractMembers() {
             found = true;
             break;
         }
+    }
+    // An empty archive has no directory to find; the walk below ends at once.
+    if (!found && cdSize == 0 && le16(end + 10) == 0) {
+        StartOffset_ = 0;
+        found = true;
     }
     if (!found) RaiseError(ArchiveFile_, err::HeaderIdError);
     Activated();

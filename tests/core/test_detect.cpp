@@ -77,6 +77,7 @@ TEST(Detect, SignatureTableOfPlainFiles) {
         TArcType want;
     } rows[] = {
         {{0x50, 0x4B, 0x03, 0x04}, atZIP},
+        {{0x50, 0x4B, 0x05, 0x06}, atZIP},
         {{'M', 'S', 'C', 'F'}, atCAB},
         {{0x00, 0x00, 0x00, 0x50}, atZip250},
         {{0x42, 0x48, 0x05, 0x07}, atBH},
@@ -122,6 +123,7 @@ TEST(Detect, SignatureToArcTypeInsideExecutables) {
     std::int64_t start = 1;
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x04034B50, "", start), atZipExe);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x4643534D, "", start), atNA);
+    EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x06054B50, "", start), atUnknown);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x50000000, "", start), atZip250Exe);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x07054842, "", start), atBHExe);
     EXPECT_EQ(TZipCommon::SignatureToArcType(1, 0x00024148, "", start), atNA);

@@ -2,6 +2,7 @@
 // events and their order, error semantics, passwords, paths, attributes.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/FileSystem.h"
@@ -85,6 +86,25 @@ TEST_F(UnZipFrame, NoMatchIsNothingToDoAfterActivate) {
     z.Extract();
     std::vector<std::string> want = {"activate", "error 26999 a.zip", "deactivate"};
     EXPECT_EQ(log, want);
+}
+
+TEST_F(UnZipFrame, EmptyArchiveIsNothingToDo) {
+    Builder b;
+    TUnZIP z;
+    prepare(z, write(b.finish()));
+    z.Extract();
+    std::vector<std::string> want = {"activate", "error 26999 a.zip", "deactivate"};
+    EXPECT_EQ(log, want);
+}
+
+TEST_F(UnZipFrame, EndRecordBehindALongCommentIsFound) {
+    Builder b;
+    b.add(stored("A.TXT", "x"));
+    TUnZIP z;
+    prepare(z, write(b.finish(std::string(40000, 'c'))));
+    z.Extract();
+    EXPECT_EQ(log.front(), "activate");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "end A.TXT pass"), 1) << ::testing::PrintToString(log);
 }
 
 TEST_F(UnZipFrame, PlainSpecStopsAfterFirstMatchWildcardsAreCaseInsensitive) {

@@ -7,7 +7,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "AppTestEnv.h"
+#include "tests/desktop/QtTestEnv.h"
 #include "app/Dialogs.h"
 #include "app/ErrorText.h"
 #include "app/FrmConfigure.h"
@@ -208,5 +208,5 @@ void TestDialogs::errorTexts() {
     QVERIFY(!app::componentErrorText("x", "0", 25350).isEmpty());
 }
 
-OLMEK_APP_TEST_MAIN(TestDialogs)
+OLMEK_QTEST_MAIN(TestDialogs)
 #include "tst_dialogs.moc"

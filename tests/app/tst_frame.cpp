@@ -20,7 +20,7 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "AppTestEnv.h"
+#include "tests/desktop/QtTestEnv.h"
 #include "app/ArcListWindow.h"
 #include "app/Commands.h"
 #include "app/Dialogs.h"
@@ -752,5 +752,5 @@ void TestFrame::windowCommands() {
     QVERIFY(boxes_.records.isEmpty());
 }
 
-OLMEK_APP_TEST_MAIN(TestFrame)
+OLMEK_QTEST_MAIN(TestFrame)
 #include "tst_frame.moc"

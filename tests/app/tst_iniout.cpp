@@ -9,7 +9,7 @@
 #include <QSettings>
 #include <QWidget>
 
-#include "AppTestEnv.h"
+#include "tests/desktop/QtTestEnv.h"
 #include "app/IniOut.h"
 #include "app/Settings.h"
 #include "desktop/Settings.h"
@@ -395,5 +395,5 @@ void TestIniOut::otherRootsAreNotStored() {
     QCOMPARE(app::readValue(kKey, "MachineCount", ""), QString("99"));
 }
 
-OLMEK_APP_TEST_MAIN(TestIniOut)
+OLMEK_QTEST_MAIN(TestIniOut)
 #include "tst_iniout.moc"

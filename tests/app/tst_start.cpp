@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "AppTestEnv.h"
+#include "tests/desktop/QtTestEnv.h"
 #include "app/ArcListWindow.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
@@ -175,5 +175,5 @@ void TestStart::fileTypesRegisteredAtStart() {
     QVERIFY(list.readAll().contains("olmek95.desktop"));
 }
 
-OLMEK_APP_TEST_MAIN(TestStart)
+OLMEK_QTEST_MAIN(TestStart)
 #include "tst_start.moc"

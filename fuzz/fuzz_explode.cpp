@@ -6,19 +6,7 @@
 
 #include "archive/core/Errors.h"
 #include "archive/extract/LegacyDecoders.h"
-
-namespace {
-
-class CountingSink : public unz::OutputSink {
-public:
-    bool write(const std::uint8_t*, std::size_t n) override {
-        total += n;
-        return total <= (64u << 20);
-    }
-    std::size_t total = 0;
-};
-
-} // namespace
+#include "fuzz/CountingSink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

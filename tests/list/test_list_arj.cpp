@@ -67,12 +67,6 @@ std::vector<Input> makeInputs(const TempDir& dir) {
     return in;
 }
 
-const Member* find(const Listing& l, const std::string& name) {
-    for (auto& m : l.members)
-        if (m.name == name) return &m;
-    return nullptr;
-}
-
 } // namespace
 
 // arj -m0 to -m4 with a folder and an archive comment.  ARJ for Unix keeps

@@ -87,12 +87,6 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-const Member* find(const Listing& l, const std::string& name) {
-    for (auto& m : l.members)
-        if (m.name == name) return &m;
-    return nullptr;
-}
-
 } // namespace
 
 // jlha at levels 0, 1 and 2 with each method: names, sizes, CRCs and dates

@@ -104,6 +104,13 @@ inline Listing list(const std::string& path, const std::string& spec = "*.*",
     return out;
 }
 
+// The listed member of that name, or null.
+inline const Member* find(const Listing& l, const std::string& name) {
+    for (auto& m : l.members)
+        if (m.name == name) return &m;
+    return nullptr;
+}
+
 inline bool haveTool(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }

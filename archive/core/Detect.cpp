@@ -1,11 +1,13 @@
 // Archive type detection by content.
 #include "archive/core/ArcRoot.h"
 
+#include "archive/format/ZipFormat.h"
 #include "platform/Endian.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/PeResources.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -118,7 +120,7 @@ void TZipCommon::DetectArcType() {
         ArcType_ = atUnknown;
         SfxZipOffset = 0;
 
-        // 1. Offsets announced in the executable's string table.
+        // Offsets announced in the executable's string table.
         if (auto strings = plat::readPeStrings(ArchiveFile_, 1, 4)) {
             for (const std::string& s : *strings) {
                 std::int64_t pos;
@@ -137,7 +139,7 @@ void TZipCommon::DetectArcType() {
             }
         }
 
-        // 2. Data right after the DOS image.
+        // Data right after the DOS image.
         if (ArcType_ == atUnknown) {
             std::int64_t lastPage = le16(head + 2), pages = le16(head + 4);
             std::int64_t e = lastPage == 0 ? pages * 512 : (pages - 1) * 512 + lastPage;
@@ -149,31 +151,22 @@ void TZipCommon::DetectArcType() {
             }
         }
 
-        // 3. A ZIP end record near the end of the file.
+        // A ZIP end record near the end of the file, found by the same rule
+        // the lister and the extractor use.
         if (ArcType_ == atUnknown) {
-            std::int64_t w;
-            if (ZipCmntBufSize_ + 23 <= ArchiveSize)
-                w = ZipCmntBufSize_ + 23;
-            else if (ZipCmntBufSize_ == 0)
-                w = 23;
-            else
-                w = ArchiveSize - 76;
-            if (w >= 22 && w <= ArchiveSize) {
-                std::vector<std::uint8_t> win(static_cast<std::size_t>(w));
-                std::int64_t base = ArchiveSize - w;
-                if (readAt(base, win.data(), win.size())) {
-                    for (std::int64_t i = w - 21; i >= 1; --i) {
-                        if (i + 4 > w || le32(&win[static_cast<std::size_t>(i)]) != 0x06054B50)
-                            continue;
-                        std::uint8_t end[22], cen[46];
-                        if (readAt(base + i, end, 22) && le32(end) == 0x06054B50 &&
-                            readAt(le32(end + 16), cen, 46) && le32(cen) == 0x02014B50) {
-                            ArchiveStart = le32(cen + 42);
-                            ArcType_ = atZipExe;
-                        }
-                        break;
-                    }
-                }
+            auto zipRead = [&](std::int64_t pos, void* buf, std::size_t n) {
+                return readAt(pos, static_cast<std::uint8_t*>(buf), n);
+            };
+            zip::Directory dir;
+            std::uint8_t cen[zip::kCentralSize];
+            zip::CentralHeader first;
+            if (zip::locateDirectory(zipRead, ArchiveSize, 0, dir) == zip::DirStatus::Ok &&
+                dir.FirstCentral >= 0 && readAt(dir.FirstCentral, cen, sizeof cen) &&
+                zip::parseCentral(cen, first)) {
+                ArchiveStart = static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                   first.LocalOffset, std::uint64_t{1} << 60)) +
+                               dir.OffsetDelta;
+                ArcType_ = atZipExe;
             }
         }
     } else {

@@ -276,10 +276,20 @@ TEST(Detect, ZipEndRecordSearch) {
     EXPECT_EQ(v.type, atZipExe);
     EXPECT_EQ(v.start, 600) << "the local header offset of the first central record";
 
+    // Every place an archive comment can put the end record is searched,
+    // whatever the comment buffer size.
     Bytes longComment = stub;
     Bytes z2 = tinyZip(600, 2500);
     longComment.insert(longComment.end(), z2.begin(), z2.end());
-    writeFile(dir / "hidden.exe", longComment);
-    EXPECT_EQ(detect(dir / "hidden.exe").type, atUnknown) << "comment longer than ZipCmntBufSize";
-    EXPECT_EQ(detect(dir / "hidden.exe", 3000).type, atZipExe);
+    writeFile(dir / "long-comment.exe", longComment);
+    EXPECT_EQ(detect(dir / "long-comment.exe").type, atZipExe);
+
+    // Offsets never adjusted to the stub in front: they count from the ZIP.
+    Bytes unadjusted = stub;
+    Bytes z3 = tinyZip(0, 10);
+    unadjusted.insert(unadjusted.end(), z3.begin(), z3.end());
+    writeFile(dir / "unadjusted.exe", unadjusted);
+    v = detect(dir / "unadjusted.exe");
+    EXPECT_EQ(v.type, atZipExe);
+    EXPECT_EQ(v.start, 600) << "the first local header's position in the file";
 }

@@ -18,6 +18,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
 #include "archive/core/Hooks.h"
+#include "archive/extract/Extractors.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/FolderPicker.h"
 #include "desktop/MessageBox.h"
@@ -25,78 +26,6 @@
 #include "desktop/Shell.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
-
-// Extractors join the build as they land.
-#if __has_include("archive/extract/UnZIP.h")
-#include "archive/extract/UnZIP.h"
-#define OLMEK_HAVE_UNZIP 1
-#endif
-#if __has_include("archive/extract/UnARJ.h")
-#include "archive/extract/UnARJ.h"
-#define OLMEK_HAVE_UNARJ 1
-#endif
-#if __has_include("archive/extract/UnARC.h")
-#include "archive/extract/UnARC.h"
-#define OLMEK_HAVE_UNARC 1
-#endif
-#if __has_include("archive/extract/UnLHA.h")
-#include "archive/extract/UnLHA.h"
-#define OLMEK_HAVE_UNLHA 1
-#endif
-#if __has_include("archive/extract/UnZOO.h")
-#include "archive/extract/UnZOO.h"
-#define OLMEK_HAVE_UNZOO 1
-#endif
-#if __has_include("archive/extract/UnCAB.h")
-#include "archive/extract/UnCAB.h"
-#define OLMEK_HAVE_UNCAB 1
-#endif
-#if __has_include("archive/extract/UnBH.h")
-#include "archive/extract/UnBH.h"
-#define OLMEK_HAVE_UNBH 1
-#endif
-#if __has_include("archive/extract/UnTAR.h")
-#include "archive/extract/UnTAR.h"
-#define OLMEK_HAVE_UNTAR 1
-#endif
-#if __has_include("archive/extract/UnGZIP.h")
-#include "archive/extract/UnGZIP.h"
-#define OLMEK_HAVE_UNGZIP 1
-#endif
-
-ExtractorFamily extractorFor(TArcType type) {
-    switch (type) {
-    case atARC:
-    case atArcExe:
-        return ExtractorFamily::ARC;
-    case atARJ:
-    case atArjExe:
-        return ExtractorFamily::ARJ;
-    case atBH:
-    case atBHExe:
-        return ExtractorFamily::BH;
-    case atCAB:
-        return ExtractorFamily::CAB;
-    case atGZip:
-        return ExtractorFamily::GZIP;
-    case atLHA:
-    case atLhaExe:
-    case atLZH:
-    case atLzhExe:
-        return ExtractorFamily::LHA;
-    case atTAR:
-        return ExtractorFamily::TAR;
-    case atZIP:
-    case atZipExe:
-    case atZip250:
-    case atZip250Exe:
-        return ExtractorFamily::ZIP;
-    case atZOO:
-        return ExtractorFamily::ZOO;
-    default:
-        return ExtractorFamily::None;
-    }
-}
 
 int viewGroupOf(TArcType type) {
     switch (type) {
@@ -254,8 +183,11 @@ void Commands::onDeactivate() {
     forms::frmProgress()->hide();
 }
 
-template <class X> void Commands::wire(X& x, bool zipProgress) {
-    x.UseStoredDirs = zipProgress; // the ZIP path restores stored folders
+void Commands::wire(TUnBase& x) {
+    const bool memberProgress = x.ReportsMemberProgress();
+    // The extractors with a member bar restore stored folders and ask
+    // before overwriting.
+    x.UseStoredDirs = memberProgress;
     x.OnProgress = [this](TObject*, const std::string& fn, std::uint8_t pct) {
         onProgress(fn, pct);
     };
@@ -264,81 +196,37 @@ template <class X> void Commands::wire(X& x, bool zipProgress) {
         onError(fn, vol, code);
     };
     x.OnDeactivate = [this](TObject*) { onDeactivate(); };
-    if constexpr (requires { x.OnGetPassword; })
-        x.OnGetPassword = [this, &x](TObject*, const std::string&, std::string& pw, bool& again) {
-            onGetPassword(x, pw, again);
-        };
-    if (zipProgress)
+    x.OnGetPassword = [this, &x](TObject*, const std::string&, std::string& pw, bool& again) {
+        onGetPassword(x, pw, again);
+    };
+    if (memberProgress)
         x.OnFileExists = [this](TObject*, const std::string& fn, TDateTime, bool& accept) {
             accept =
                 desk::askYesNo(QString::fromStdString(fn) + " already exists. Overwrite?", &frame_);
         };
 }
 
-template <class X>
-Commands::ExtractResult Commands::runExtractor(const QString& archive, const QString& target,
-                                               bool zipProgress) {
-    X x;
-    wire(x, zipProgress);
-    x.SetArchiveFile(archive.toStdString());
-    x.SetExtractDir(target.toStdString());
-    x.SetFileSpec("*.*");
-    zipProgress_ = zipProgress;
-    TfrmProgress2* p2 = zipProgress ? forms::frmProgress2() : nullptr;
+Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
+                                                 const QString& target) {
+    std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(type);
+    // The archive families the viewer lists all get an extractor.
+    if (!x)
+        return viewGroupOf(type) != 0 || type == atLhaExe ? ExtractResult::NotBuilt
+                                                          : ExtractResult::Unsupported;
+    wire(*x);
+    x->SetArchiveFile(archive.toStdString());
+    x->SetExtractDir(target.toStdString());
+    x->SetFileSpec("*.*");
+    zipProgress_ = x->ReportsMemberProgress();
+    TfrmProgress2* p2 = zipProgress_ ? forms::frmProgress2() : nullptr;
     if (p2) {
         p2->lblLower()->setText(archive);
         p2->show();
     }
-    x.Extract();
+    x->Extract();
     if (p2) p2->hide();
     zipProgress_ = false;
     return ExtractResult::Done;
-}
-
-Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
-                                                 const QString& target) {
-    switch (extractorFor(type)) {
-    case ExtractorFamily::None:
-        return ExtractResult::Unsupported;
-#ifdef OLMEK_HAVE_UNZIP
-    case ExtractorFamily::ZIP:
-        return runExtractor<TUnZIP>(archive, target, true);
-#endif
-#ifdef OLMEK_HAVE_UNARJ
-    case ExtractorFamily::ARJ:
-        return runExtractor<TUnARJ>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNARC
-    case ExtractorFamily::ARC:
-        return runExtractor<TUnARC>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNLHA
-    case ExtractorFamily::LHA:
-        return runExtractor<TUnLHA>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNZOO
-    case ExtractorFamily::ZOO:
-        return runExtractor<TUnZOO>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNCAB
-    case ExtractorFamily::CAB:
-        return runExtractor<TUnCAB>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNBH
-    case ExtractorFamily::BH:
-        return runExtractor<TUnBH>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNTAR
-    case ExtractorFamily::TAR:
-        return runExtractor<TUnTAR>(archive, target, false);
-#endif
-#ifdef OLMEK_HAVE_UNGZIP
-    case ExtractorFamily::GZIP:
-        return runExtractor<TUnGZIP>(archive, target, false);
-#endif
-    default:
-        return ExtractResult::NotBuilt;
-    }
 }
 
 bool Commands::ConnectNetworkDrive() {

@@ -11,6 +11,7 @@
 class TfrmMain;
 class TfrmChild;
 class TZipCommon;
+class TUnBase;
 
 class Commands {
 public:
@@ -48,16 +49,11 @@ public:
     void onDeactivate();
 
 private:
-    template <class X> void wire(X& x, bool zipProgress);
-    template <class X>
-    ExtractResult runExtractor(const QString& archive, const QString& target, bool zipProgress);
+    void wire(TUnBase& x);
 
     TfrmMain& frame_;
     bool zipProgress_ = false;
 };
 
-// "Decompression file type is not supported." and the choice table behind it.
-enum class ExtractorFamily { None, ARC, ARJ, BH, CAB, GZIP, LHA, TAR, ZIP, ZOO };
-ExtractorFamily extractorFor(TArcType type);
 // The viewer groups of View File: 0 = shell, 1 = viewer without Add, 2 = with Add.
 int viewGroupOf(TArcType type);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/extract/Inflate.h"
+#include "archive/extract/decoders/Inflate.h"
 
 namespace {
 

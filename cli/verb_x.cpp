@@ -5,29 +5,16 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "archive/core/ArcRoot.h"
-#include "archive/extract/UnZIP.h"
+#include "archive/extract/Extractors.h"
 #include "cli/Verb.h"
 #include "platform/FileSystem.h"
 
 namespace {
-
-// The extractor for each archive type; later formats add their rows.
-const std::map<TArcType, std::function<std::unique_ptr<TUnBase>()>>& extractorTable() {
-    static const std::map<TArcType, std::function<std::unique_ptr<TUnBase>()>> table = [] {
-        std::map<TArcType, std::function<std::unique_ptr<TUnBase>()>> t;
-        for (TArcType z : {atZIP, atZipExe, atZip250, atZip250Exe})
-            t[z] = [] { return std::make_unique<TUnZIP>(); };
-        return t;
-    }();
-    return table;
-}
 
 struct Options {
     bool test = false;
@@ -109,14 +96,13 @@ int run(const std::vector<std::string>& args, bool test) {
         archive = plat::includeTrailingDelimiter(cwd) + archive;
     TZipCommon probe;
     probe.SetArchiveFile(archive);
-    auto row = extractorTable().find(probe.ArcType());
-    if (row == extractorTable().end()) {
+    std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(probe.ArcType());
+    if (!x) {
         int code = probe.ArcType() == atFileError ? err::OpenError : err::UnsupportedArcType;
         std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(),
                      o.archive.c_str());
         return 1;
     }
-    std::unique_ptr<TUnBase> x = row->second();
     x->SetArchiveFile(archive);
     x->SetExtractDir(dir);
     x->SetFileSpec(o.mask);
@@ -188,8 +174,10 @@ int run(const std::vector<std::string>& args, bool test) {
         if (inMember)
             std::printf("%s: %s\n", shown(current).c_str(), ErrorMessage(x->StopCode).c_str());
         std::fflush(stdout);
-        if (lastReported != x->StopCode)
-            std::fprintf(stderr, "error %d: %s\n", x->StopCode, ErrorMessage(x->StopCode).c_str());
+        if (lastReported != x->StopCode || !x->StopReason.empty())
+            std::fprintf(stderr, "error %d: %s%s%s\n", x->StopCode,
+                         ErrorMessage(x->StopCode).c_str(), x->StopReason.empty() ? "" : ": ",
+                         x->StopReason.c_str());
     }
     return failed ? 1 : 0;
 }

@@ -1,13 +1,15 @@
-// An output sink for the decoder fuzz targets: it only counts, and stops a
-// decoder that writes more than any sane member would.
+// Shared by the decoder fuzz targets: a sink that only counts and stops a
+// decoder that writes more than any sane member would, and one call that
+// runs a shared decoder over the fuzzer's bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/extract/LegacyDecoders.h"
+#include "archive/core/Errors.h"
+#include "archive/extract/Decoder.h"
 
-class CountingSink : public unz::OutputSink {
+class CountingSink : public dec::Sink {
 public:
     bool write(const std::uint8_t*, std::size_t n) override {
         total += n;
@@ -15,3 +17,14 @@ public:
     }
     std::size_t total = 0;
 };
+
+inline void fuzzDecode(fmt::Codec codec, const std::uint8_t* data, std::size_t size,
+                       const dec::Params& params) {
+    static auto decoder = dec::DecoderTable::instance().make(codec);
+    dec::MemorySource src(data, size);
+    dec::Input in(src, size);
+    CountingSink sink;
+    try {
+        decoder->decode(in, sink, params);
+    } catch (const E_RAISE&) {}
+}

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "archive/extract/Inflate.h"
+#include "archive/extract/decoders/Inflate.h"
 
 namespace {
 

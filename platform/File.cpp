@@ -72,6 +72,17 @@ bool File::open(const std::string& path, Mode mode) {
     return true;
 }
 
+void File::adopt(int fd, const std::string& path, bool writable) {
+    close();
+    fd_ = fd;
+    writable_ = writable;
+    path_ = path;
+    pos_ = 0;
+    rbufLen_ = 0;
+    rbufStart_ = 0;
+    wbuf_.clear();
+}
+
 bool File::close() {
     if (fd_ < 0) return true;
     bool ok = flush();

@@ -22,6 +22,10 @@ public:
     File& operator=(File&& other) noexcept;
 
     bool open(const std::string& path, Mode mode);
+    // Takes over an open descriptor (closed with the file); `path` is for
+    // messages only.
+    void adopt(int fd, const std::string& path, bool writable);
+    int descriptor() const { return fd_; }
     // Flushes pending writes and closes; false when either fails.
     bool close();
     bool isOpen() const { return fd_ >= 0; }

@@ -1,31 +1,52 @@
 #include "archive/extract/UnBase.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstring>
+#include <set>
 
 #include "archive/core/Crc.h"
 #include "archive/core/MatchSpec.h"
-#include "archive/extract/Inflate.h"
 #include "platform/FileSystem.h"
 #include "platform/Time.h"
 
 namespace {
 
-bool lexists(const std::string& path, struct stat& st) {
-    return ::lstat(path.c_str(), &st) == 0;
+// The member decoded to more bytes than its header states.
+struct OutputOverrun {};
+
+// A symbolic link's target is a path: anything longer is not one.
+constexpr std::size_t kMaxLinkTarget = 4096;
+
+bool nameRefused(int e) {
+    return e == ELOOP || e == ENAMETOOLONG || e == EINVAL || e == EXDEV || e == ENOTDIR;
 }
 
 } // namespace
 
-// The output writer: the CRC over every byte, then the file (none when
-// only testing).
-class TUnBase::Sink : public unz::OutputSink {
+// Where a member goes: its folder, opened beneath the target folder, and
+// its name in there.
+struct TUnBase::Target {
+    std::string folder; // relative to ExtractDir, no trailing '/'
+    std::string name;
+    plat::DirFd dir;
+};
+
+// The output writer: the CRC and the count over every byte, then the file
+// (none when only testing) or the memory of a link's target.  Nothing goes
+// beyond the member's stated size.
+class TUnBase::Output : public dec::Sink {
 public:
-    Sink(TVerdict verdict, std::uint32_t& crc, plat::File* file)
-        : verdict_(verdict), crc_(crc), file_(file) {}
+    Output(TVerdict verdict, std::uint64_t limit, plat::File* file, std::string* memory)
+        : verdict_(verdict), limit_(limit), file_(file), memory_(memory) {
+        crc_ = verdict == TVerdict::Crc16 ? 0u : 0xFFFFFFFFu;
+    }
+
     bool write(const std::uint8_t* buf, std::size_t n) override {
+        bool over = false;
+        if (n > limit_ - produced_) {
+            n = static_cast<std::size_t>(limit_ - produced_);
+            over = true;
+        }
         if (verdict_ == TVerdict::Crc16) {
             std::uint16_t c = static_cast<std::uint16_t>(crc_);
             Crc16Update(buf, n, c);
@@ -33,17 +54,34 @@ public:
         } else if (verdict_ != TVerdict::AlwaysPass) {
             Crc32Update(buf, n, crc_);
         }
-        return !file_ || file_->write(buf, n);
+        produced_ += n;
+        if (memory_) {
+            if (memory_->size() + n > kMaxLinkTarget) throw OutputOverrun{};
+            memory_->append(reinterpret_cast<const char*>(buf), n);
+        } else if (file_ && n && !file_->write(buf, n)) {
+            errno_ = errno;
+            return false;
+        }
+        if (over) throw OutputOverrun{};
+        return true;
     }
+
+    std::uint32_t crc() const { return crc_; }
+    std::uint64_t produced() const { return produced_; }
+    int writeErrno() const { return errno_; }
 
 private:
     TVerdict verdict_;
-    std::uint32_t& crc_;
+    std::uint64_t limit_;
     plat::File* file_;
+    std::string* memory_;
+    std::uint32_t crc_ = 0;
+    std::uint64_t produced_ = 0;
+    int errno_ = 0;
 };
 
 // Sequential reads of the archive from a member's data onward.
-class TUnBase::ArchiveSource : public unz::InputSource {
+class TUnBase::ArchiveSource : public dec::Source {
 public:
     explicit ArchiveSource(plat::File& f) : f_(f) {}
     std::int64_t read(std::uint8_t* buf, std::size_t n) override { return f_.read(buf, n); }
@@ -62,7 +100,7 @@ TUnBase::TUnBase(TComponent* AOwner, TFramePolicy Policy) : TZipCommon(AOwner), 
 TUnBase::~TUnBase() = default;
 
 void TUnBase::DecoderError(int code) {
-    throw E_RAISE(ErrorMessage(code), code);
+    dec::fail(code);
 }
 
 void TUnBase::Loaded() {
@@ -74,15 +112,33 @@ void TUnBase::Activated() {
     if (OnActivate) OnActivate(this);
 }
 
+bool TUnBase::CanDecode(const TMemberDesc& m) const {
+    return dec::canDecode(fmt::findMethod(Methods(), m.Method));
+}
+
+void TUnBase::DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) {
+    const fmt::MethodInfo* method = fmt::findMethod(Methods(), m.Method);
+    dec::Decoder* d = method ? Decoders_.get(method->Decoder) : nullptr;
+    if (!d) DecoderError(err::UnsupportedMethod);
+    dec::Params p;
+    p.Size = m.SizeKnown ? m.UnpackedSize : dec::kUnknownSize;
+    p.Flags = m.Flags;
+    p.Variant = method->Variant;
+    d->decode(in, out, p);
+}
+
+void TUnBase::RestoreAttributes(int, const TMemberDesc&) {}
+
 void TUnBase::Extract() {
     SetCancel(false);
     FileCount = 0;
     NothingDone = true;
     FileName.clear();
     StopCode = 0;
+    StopReason.clear();
     CurrentPassword_.clear();
     LastPercent = 0;
-    LastFolderMade_.clear();
+    Root_ = plat::ConfinedDir();
 
     try {
         if (ArchiveFile_.empty()) RaiseError(ArchiveFile_, err::InvalidFileName);
@@ -95,11 +151,13 @@ void TUnBase::Extract() {
     }
 
     const std::string& spec = FileSpec();
-    WildSpec_ = Policy_.PlainNameTestsStarOnly ? spec.find('*') != std::string::npos
-                                               : spec.find_first_of("*?") != std::string::npos;
+    WildSpec_ = Policy_.OnPlainSpec == TFramePolicy::PlainSpec::StopAfterOneStarOnly
+                    ? spec.find('*') != std::string::npos
+                    : spec.find_first_of("*?") != std::string::npos;
 
     auto finish = [this] {
         Archive_.close();
+        Root_ = plat::ConfinedDir();
         if (OnDeactivate) OnDeactivate(this);
     };
     try {
@@ -114,15 +172,71 @@ void TUnBase::Extract() {
     finish();
 }
 
+TUnBase::Next TUnBase::AfterMember() const {
+    const bool stops = Policy_.OnPlainSpec != TFramePolicy::PlainSpec::SelectAll;
+    return (!WildSpec_ && stops) ? Next::Stop : Next::Continue;
+}
+
+// Splits FileName into the folder under ExtractDir and the name, and opens
+// the folder (creating it when asked).  False with errno when the folder
+// cannot be opened; ENOENT when it does not exist and was not to be made.
+bool TUnBase::ResolveTarget(Target& t, bool create) {
+    const std::string& root = ExtractDir();
+    if (FileName.compare(0, root.size(), root) != 0) {
+        errno = EINVAL;
+        return false;
+    }
+    const std::string rel = FileName.substr(root.size());
+    const std::size_t slash = rel.rfind('/');
+    t.folder = slash == std::string::npos ? std::string() : rel.substr(0, slash);
+    t.name = slash == std::string::npos ? rel : rel.substr(slash + 1);
+    if (!Root_.isOpen()) {
+        const std::string dir = plat::excludeTrailingDelimiter(root);
+        if (!create && !plat::directoryExists(dir)) {
+            errno = ENOENT;
+            return false;
+        }
+        if (create && !plat::directoryExists(dir)) plat::forceDirectories(dir);
+        if (!Root_.open(dir)) return false;
+    }
+    t.dir = Root_.folder(t.folder, create);
+    return t.dir.valid();
+}
+
+TUnBase::Next TUnBase::MakeFolder(const TMemberDesc& m) {
+    if (TestOnly || !UseStoredDirs) return Next::Continue;
+    std::string name = m.StoredName;
+    while (!name.empty() && name.back() == '/') name.pop_back();
+    if (name.empty() || !MatchSpec(FileSpec(), name, false)) return Next::Continue;
+    // FileName ends with '/': its folder part is the member.
+    Target t;
+    if (!ResolveTarget(t, true)) {
+        if (nameRefused(errno))
+            ReportError(FileName, "0", err::InvalidFileName);
+        else
+            ReportError(FileName, "0", err::CreateDirError);
+    } else if (SetDateTo == OrigDate && !t.folder.empty()) {
+        // Files written into it later move its time again; the stamp is
+        // mainly for folders that stay empty.
+        const std::size_t slash = t.folder.rfind('/');
+        const std::string parent = slash == std::string::npos ? "" : t.folder.substr(0, slash);
+        const std::string leaf = slash == std::string::npos ? t.folder : t.folder.substr(slash + 1);
+        plat::DirFd p = Root_.folder(parent, false);
+        if (p.valid()) plat::ConfinedDir::setFolderTime(p.get(), leaf, m.ModificationTime);
+    }
+    return Next::Continue;
+}
+
 TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     if (Cancel()) return Next::Stop;
     if (m.StoredName.empty()) return Next::Stop;
     MakeFileName(m.StoredName);
-    if (m.IsDirectory || (m.ExternalAttr & 0x18) || m.StoredName.back() == '/')
-        return Next::Continue;
+    if (m.Type == TMemberDesc::Kind::Label) return Next::Continue;
+    if (m.Type == TMemberDesc::Kind::Folder || m.StoredName.back() == '/') return MakeFolder(m);
 
     if (!MatchSpec(FileSpec(), m.StoredName, false)) {
-        if (Policy_.ReportSkipped) ReportError(FileName, "0", err::SkippedFile);
+        if (Policy_.OnUnselected == TFramePolicy::Unselected::Reported)
+            ReportError(FileName, "0", err::SkippedFile);
         return Next::Continue;
     }
     // A name that leaves nothing once its climbing parts are dropped.
@@ -135,16 +249,20 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     MemberSelected(m);
     ++FileCount;
     bool extract = true;
-    struct stat st;
-    const bool exists = !TestOnly && lexists(FileName, st);
+    bool exists = false;
+    Target target;
+    bool targetKnown = false;
     auto existsTest = [&] {
-        if (exists && OnFileExists)
-            OnFileExists(this, FileName, ConvertDate(m.ExistsDate), extract);
+        if (TestOnly || !OnFileExists) return;
+        targetKnown = ResolveTarget(target, false);
+        exists = targetKnown && plat::ConfinedDir::entry(target.dir.get(), target.name).Kind !=
+                                    plat::EntryKind::None;
+        if (exists) OnFileExists(this, FileName, ConvertDate(m.ExistsDate), extract);
     };
     auto begin = [&] {
         if (extract && OnBegin) OnBegin(this, FileName, FileCount, extract);
     };
-    if (Policy_.BeginBeforeExists) {
+    if (Policy_.EventOrder == TFramePolicy::Order::BeginThenExists) {
         begin();
         if (extract) existsTest();
     } else {
@@ -152,166 +270,210 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
         begin();
     }
 
-    bool pass = true;
     if (!extract) {
-        if (!Policy_.EndForDeclined) {
-            if (Policy_.ReportDeclined) ReportError(FileName, "0", err::SkippedFile);
-            return (!WildSpec_ && Policy_.StopAfterPlainName) ? Next::Stop : Next::Continue;
+        switch (Policy_.OnDeclined) {
+        case TFramePolicy::Declined::EndPass:
+            if (OnEnd) OnEnd(this, FileName, true);
+            break;
+        case TFramePolicy::Declined::Reported:
+            ReportError(FileName, "0", err::SkippedFile);
+            break;
+        case TFramePolicy::Declined::Silent:
+            break;
         }
-    } else {
-        if (!MethodSupported(m)) DecoderError(err::UnsupportedMethod);
-        if (!TestOnly) {
-            std::string folder = plat::extractFilePath(FileName);
-            if (folder != LastFolderMade_) {
-                if (!ConfineTarget()) {
-                    ReportError(FileName, "0", err::InvalidFileName);
-                    return Next::Continue;
-                }
-                if (plat::forceDirectories(folder)) LastFolderMade_ = folder;
+        return AfterMember();
+    }
+
+    if (!CanDecode(m)) DecoderError(err::UnsupportedMethod);
+    if (!TestOnly && !target.dir.valid()) {
+        if (!ResolveTarget(target, true)) {
+            if (nameRefused(errno)) {
+                ReportError(FileName, "0", err::InvalidFileName);
+                return Next::Continue;
             }
+            StopReason = std::strerror(errno);
+            DecoderError(err::OpenError);
         }
-        if (m.Encrypted && Policy_.HasPasswords) {
-            std::uint8_t header[12];
-            if (m.PackedSize < 12 || !Archive_.seek(m.DataOffset) ||
-                !Archive_.readExact(header, 12))
-                MemberError(err::ReadError);
-            ObtainPassword(m, header);
-            TMemberDesc data = m;
-            data.DataOffset += 12;
-            data.PackedSize -= 12;
+    }
+    targetKnown = !TestOnly;
+
+    bool pass = false;
+    TMemberCipher* cipher = m.Encrypted ? MemberCipher(m) : nullptr;
+    if (cipher) {
+        const std::size_t headerSize = cipher->HeaderSize();
+        std::vector<std::uint8_t> header(headerSize);
+        if (m.PackedSize < headerSize || !Archive_.seek(m.DataOffset) ||
+            (headerSize && !Archive_.readExact(header.data(), headerSize)))
+            MemberError(err::ReadError);
+        TMemberDesc data = m;
+        data.DataOffset += static_cast<std::int64_t>(headerSize);
+        data.PackedSize -= headerSize;
+        // A wrong password can pass the check byte: the data then fails its
+        // check, and the password is treated as wrong.
+        std::set<std::string> wrong;
+        auto attempt = [&](const std::string& password) {
+            if (wrong.count(password) || !cipher->TryPassword(password, header.data(), m))
+                return false;
+            bool ok = false;
             try {
-                DecodeInto(data, true, !TestOnly, exists);
+                ok = Decode(data, cipher, targetKnown ? &target : nullptr, exists);
             } catch (const E_RAISE& e) {
-                // A wrong password can pass the one-byte check: garbage
-                // ends this member only.  Output failures stop as always.
                 if (e.Code == err::OpenError || e.Code == err::WriteError) throw;
             }
-        } else {
-            DecodeInto(m, false, !TestOnly, exists);
+            exists = true;
+            if (!ok) wrong.insert(password);
+            return ok;
+        };
+        pass = attempt(CurrentPassword_);
+        for (std::size_t i = 0; !pass && i < Passwords.Strings.size(); ++i)
+            if (attempt(Passwords.Strings[i])) {
+                pass = true;
+                CurrentPassword_ = Passwords.Strings[i];
+            }
+        if (!pass) {
+            if (!OnGetPassword) MemberError(err::EventNotAssigned);
+            for (int asked = 0; asked < 3 && !pass; ++asked) {
+                std::string password = CurrentPassword_;
+                bool tryAgain = true;
+                OnGetPassword(this, FileName, password, tryAgain);
+                if (!tryAgain) break;
+                if (attempt(password)) {
+                    pass = true;
+                    CurrentPassword_ = password;
+                    Passwords.Strings.insert(Passwords.Strings.begin(), password);
+                } else {
+                    CurrentPassword_.clear();
+                    ReportError(FileName, "0", err::InvalidPassword);
+                }
+            }
+            if (!pass) {
+                // What the wrong passwords made of the data is of no use.
+                if (!TestOnly && exists && target.dir.valid())
+                    plat::ConfinedDir::removeEntry(target.dir.get(), target.name);
+                MemberError(err::PasswordFailed);
+            }
         }
-        switch (Policy_.Verdict) {
-        case TVerdict::Crc32:
-            pass = (Crc_ ^ 0xFFFFFFFFu) == m.StoredCrc;
-            break;
-        case TVerdict::Crc32NoComplement:
-            pass = Crc_ == m.StoredCrc;
-            break;
-        case TVerdict::Crc16:
-            pass = (Crc_ & 0xFFFF) == (m.StoredCrc & 0xFFFF);
-            break;
-        case TVerdict::AlwaysPass:
-            pass = true;
-            break;
-        }
+    } else {
+        pass = Decode(m, nullptr, targetKnown ? &target : nullptr, exists);
     }
 
     if (OnEnd)
         OnEnd(this, FileName, pass);
-    else if (extract && !pass)
+    else if (!pass)
         ReportError(FileName, "0", err::CrcError);
-    return (!WildSpec_ && Policy_.StopAfterPlainName) ? Next::Stop : Next::Continue;
+    return AfterMember();
 }
 
-bool TUnBase::ObtainPassword(const TMemberDesc& m, const std::uint8_t header[12]) {
-    if (Crypt_.tryPassword(CurrentPassword_, header, m.PasswordCheck)) return true;
-    for (const auto& p : Passwords)
-        if (Crypt_.tryPassword(p, header, m.PasswordCheck)) {
-            CurrentPassword_ = p;
-            return true;
-        }
-    if (!OnGetPassword) MemberError(err::EventNotAssigned);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string password = CurrentPassword_;
-        bool tryAgain = true;
-        OnGetPassword(this, FileName, password, tryAgain);
-        if (!tryAgain) break;
-        if (Crypt_.tryPassword(password, header, m.PasswordCheck)) {
-            CurrentPassword_ = password;
-            Passwords.Strings.insert(Passwords.Strings.begin(), password);
-            return true;
-        }
-        CurrentPassword_.clear();
-        ReportError(FileName, "0", err::InvalidPassword);
-    }
-    MemberError(err::PasswordFailed);
-}
-
-bool TUnBase::ConfineTarget() {
-    // Every folder between ExtractDir and the file must be a real folder:
-    // a symbolic link there could lead out of the target.
-    const std::string& root = ExtractDir();
-    if (FileName.compare(0, root.size(), root) != 0) return false;
-    std::size_t pos = root.size();
-    for (;;) {
-        std::size_t slash = FileName.find('/', pos);
-        if (slash == std::string::npos) break;
-        struct stat st;
-        std::string dir = FileName.substr(0, slash);
-        if (!lexists(dir, st)) break;
-        if (S_ISLNK(st.st_mode)) return false;
-        pos = slash + 1;
+bool TUnBase::CheckVerdict(const TMemberDesc& m, const Output& out) const {
+    // Fewer bytes than stated fail too; some writers stated sizes of 4 GiB
+    // and more only in their low 32 bits, so a difference of whole 4 GiB
+    // steps with a matching check value is theirs, not the data's.
+    if (m.SizeKnown && out.produced() != m.UnpackedSize &&
+        (out.produced() > m.UnpackedSize || ((m.UnpackedSize - out.produced()) & 0xFFFFFFFF) != 0))
+        return false;
+    switch (Policy_.Verdict) {
+    case TVerdict::Crc32:
+        return (out.crc() ^ 0xFFFFFFFFu) == m.StoredCrc;
+    case TVerdict::Crc32NoComplement:
+        return out.crc() == m.StoredCrc;
+    case TVerdict::Crc16:
+        return (out.crc() & 0xFFFF) == (m.StoredCrc & 0xFFFF);
+    case TVerdict::AlwaysPass:
+        return true;
     }
     return true;
 }
 
-void TUnBase::DecodeInto(TMemberDesc& m, bool decrypt, bool toFile, bool existed) {
+// Decodes the member into its target (or nowhere when only testing) and
+// tells whether it passed its checks.  Decoder errors and write errors
+// propagate; the file is stamped and closed whatever happens.
+bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool existed) {
+    const bool toFile = target != nullptr && !TestOnly;
+    const bool link = m.Type == TMemberDesc::Kind::Symlink || m.Type == TMemberDesc::Kind::HardLink;
     plat::File out;
-    if (toFile) {
-        // Replace rather than write through whatever is there: a link, a
-        // read-only file, another name of the same file.
-        if (existed) ::unlink(FileName.c_str());
-        if (!out.open(FileName, plat::File::Mode::Create)) DecoderError(err::OpenError);
+    std::string linkData;
+    if (toFile && !link) {
+        const int fd = plat::ConfinedDir::createFile(target->dir.get(), target->name, existed);
+        if (fd < 0) {
+            StopReason = std::strerror(errno);
+            DecoderError(err::OpenError);
+        }
+        out.adopt(fd, FileName, true);
     }
-    Crc_ = Policy_.Verdict == TVerdict::Crc16 ? 0u : 0xFFFFFFFFu;
+    const std::uint64_t limit = m.SizeKnown ? m.UnpackedSize : dec::kUnknownSize;
+    Output sink(Policy_.Verdict, limit, toFile && !link ? &out : nullptr,
+                m.Type == TMemberDesc::Kind::Symlink ? &linkData : nullptr);
     LastPercent = 0;
-    Sink sink(Policy_.Verdict, Crc_, toFile ? &out : nullptr);
-    ArchiveSource src(Archive_);
-    if (!Archive_.seek(m.DataOffset)) MemberError(err::ReadError);
-    unz::MemberInput in(src, m.PackedSize, decrypt ? &Crypt_ : nullptr, this);
 
     auto closeAndStamp = [&]() -> bool {
-        if (!toFile) return true;
-        bool ok = out.close();
-        if (SetDateTo == OrigDate && Policy_.RestoreTime)
-            plat::setFileModificationTime(FileName, plat::dosToUnix(m.DosDateTime));
-        if (Policy_.RestoreAttributes) RestoreAttributes(FileName, m);
-        return ok;
+        if (!toFile || link) return true;
+        bool ok = out.flush();
+        if (!ok) StopReason = std::strerror(errno);
+        if (SetDateTo == OrigDate)
+            plat::ConfinedDir::setModificationTime(out.descriptor(), m.ModificationTime);
+        if (Policy_.Restores == TFramePolicy::Restore::TimeAndAttributes)
+            RestoreAttributes(out.descriptor(), m);
+        return out.close() && ok;
     };
-    try {
-        DecodeMember(m, in, sink);
-    } catch (...) {
-        closeAndStamp();
-        throw;
+
+    bool overrun = false;
+    if (m.Type == TMemberDesc::Kind::HardLink) {
+        // Nothing to decode: the data is the earlier member's.
+    } else {
+        ArchiveSource src(Archive_);
+        if (!Archive_.seek(m.DataOffset)) MemberError(err::ReadError);
+        dec::Input in(src, m.PackedSize, cipher, this);
+        try {
+            if (m.Type == TMemberDesc::Kind::Symlink && !m.LinkTarget.empty())
+                sink.write(reinterpret_cast<const std::uint8_t*>(m.LinkTarget.data()),
+                           m.LinkTarget.size());
+            else
+                DecodeMember(m, in, sink);
+        } catch (const OutputOverrun&) {
+            overrun = true;
+        } catch (const E_RAISE& e) {
+            if (e.Code == err::WriteError && sink.writeErrno())
+                StopReason = std::strerror(sink.writeErrno());
+            closeAndStamp();
+            throw;
+        } catch (...) {
+            closeAndStamp();
+            throw;
+        }
     }
     NothingDone = false;
     if (!closeAndStamp()) DecoderError(err::WriteError);
-}
 
-void TUnBase::InflateMember(unz::MemberInput& in, unz::OutputSink& out) {
-    if (!Inflater_) Inflater_ = std::make_unique<Inflater>();
-    Inflater_->Input = [&in](std::uint8_t* buf, std::size_t cap) {
-        return static_cast<std::ptrdiff_t>(in.read(buf, cap));
-    };
-    Inflater_->Output = [&out](const std::uint8_t* data, std::size_t len) {
-        return out.write(data, len);
-    };
-    const int rc = Inflater_->Inflate();
-    Inflater_->Input = nullptr;
-    Inflater_->Output = nullptr;
-    if (rc != 0) DecoderError(rc);
-    in.finish();
-}
-
-void TUnBase::RestoreAttributes(const std::string& path, const TMemberDesc& m) {
-    // Made on Unix: the permission bits ride in the high 16 bits.  A link
-    // or device arrives here as a plain file and keeps plain permissions.
-    const std::uint32_t mode = m.ExternalAttr >> 16;
-    const std::uint32_t type = mode & 0170000;
-    if ((m.VersionMadeBy >> 8) == 3 && mode != 0 && (type == 0 || type == 0100000))
-        plat::setPermissions(path, mode & 0777);
-    else if (m.ExternalAttr & plat::faReadOnly)
-        plat::setAttributes(path, plat::faReadOnly);
-    // Otherwise the new file already has its owner write bit.
+    if (link && toFile) {
+        const int dir = target->dir.get();
+        if (m.Type == TMemberDesc::Kind::Symlink) {
+            const std::string& to = m.LinkTarget.empty() ? linkData : m.LinkTarget;
+            if (overrun || to.empty() || to.find('\0') != std::string::npos) return false;
+            if (!plat::ConfinedDir::createSymlink(dir, target->name, to)) {
+                ReportError(FileName, "0", err::OpenError);
+                return false;
+            }
+            if (SetDateTo == OrigDate)
+                plat::ConfinedDir::setFolderTime(dir, target->name, m.ModificationTime);
+        } else {
+            // The earlier member, confined as every stored name is.
+            const std::string saved = FileName;
+            MakeFileName(m.LinkTarget);
+            Target from;
+            const bool found =
+                !FileName.empty() && FileName.back() != '/' && ResolveTarget(from, false);
+            FileName = saved;
+            if (!found ||
+                !plat::ConfinedDir::createHardLink(from.dir.get(), from.name, dir, target->name)) {
+                ReportError(FileName, "0", err::OpenError);
+                return false;
+            }
+            return true;
+        }
+    }
+    if (overrun) return false;
+    if (m.Type == TMemberDesc::Kind::HardLink) return true;
+    return CheckVerdict(m, sink);
 }
 
 void TUnBase::inputConsumed(std::uint64_t total, std::uint64_t before, std::uint64_t after,

@@ -1,27 +1,34 @@
 // ZIP extractor: central directory walk, local headers, traditional
-// decryption and the methods stored, shrunk, reduced, imploded, deflated.
+// decryption, and the methods of the ZIP method table.
 #pragma once
 
+#include <memory>
+
 #include "archive/extract/UnBase.h"
+#include "archive/format/ZipFormat.h"
 
 class TUnZIP : public TUnBase {
 public:
     explicit TUnZIP(TComponent* AOwner = nullptr);
     ~TUnZIP() override;
 
-    static bool IsSupportedMethod(std::uint16_t method);
+    bool ReportsMemberProgress() const override { return true; }
 
 protected:
     bool AcceptsArcType(TArcType t) const override;
+    std::span<const fmt::MethodInfo> Methods() const override { return zip::methods(); }
     void ExtractMembers() override;
     void MemberSelected(TMemberDesc& m) override;
+    TMemberCipher* MemberCipher(const TMemberDesc& m) override;
     // Strong encryption (flag bit 6) is not the traditional kind.
-    bool MethodSupported(const TMemberDesc& m) const override {
-        return IsSupportedMethod(m.Method) && !(m.Flags & 0x40);
+    bool CanDecode(const TMemberDesc& m) const override {
+        return !(m.Flags & zip::kFlagStrongEncryption) && TUnBase::CanDecode(m);
     }
-    void DecodeMember(TMemberDesc& m, unz::MemberInput& in, unz::OutputSink& out) override;
+    void RestoreAttributes(int fd, const TMemberDesc& m) override;
 
 private:
-    std::int64_t LocalOffset_ = 0; // of the current member, archive position
-    std::int64_t StartOffset_ = 0; // bytes in front of the ZIP data
+    class Cipher;
+    std::unique_ptr<Cipher> Cipher_;
+    zip::Directory Dir_;
+    std::uint64_t LocalOffset_ = 0; // of the current member, as stored
 };

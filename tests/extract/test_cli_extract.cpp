@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/extract/ZipBuild.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipBuilder.h"
 
 namespace fs = std::filesystem;
 using namespace ziptest;

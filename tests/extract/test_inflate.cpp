@@ -18,7 +18,8 @@
 
 #include "archive/core/Crc.h"
 #include "archive/core/Errors.h"
-#include "archive/extract/Inflate.h"
+#include "archive/extract/decoders/Inflate.h"
+#include "tests/support/ByteWriter.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -27,32 +28,9 @@ namespace {
 
 // ---- helpers -------------------------------------------------------------
 
-// Deflate bit writer: fields least-significant bit first, Huffman codes
+// Deflate fields least-significant bit first, Huffman codes
 // most-significant bit first, as the format stores them.
-struct BitWriter {
-    Bytes bytes;
-    std::uint64_t acc = 0;
-    unsigned n = 0;
-    void put(std::uint32_t v, unsigned bits) {
-        acc |= std::uint64_t(v) << n;
-        n += bits;
-        while (n >= 8) {
-            bytes.push_back(std::uint8_t(acc));
-            acc >>= 8;
-            n -= 8;
-        }
-    }
-    void code(std::uint32_t c, unsigned len) {
-        for (unsigned i = len; i-- > 0;) put((c >> i) & 1, 1);
-    }
-    void align() {
-        if (n) put(0, 8 - n);
-    }
-    Bytes finish() {
-        align();
-        return bytes;
-    }
-};
+using BitWriter = testsupport::LsbBitWriter;
 
 // Fixed-code symbols.
 void fixedLit(BitWriter& w, unsigned sym) {

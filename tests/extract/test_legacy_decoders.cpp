@@ -6,46 +6,37 @@
 #include <vector>
 
 #include "archive/core/Errors.h"
-#include "archive/extract/LegacyDecoders.h"
-#include "tests/extract/ZipBuild.h"
+#include "tests/support/ByteWriter.h"
+#include "tests/support/DecoderHarness.h"
 
-using ziptest::BitWriter;
+using BitWriter = testsupport::LsbBitWriter;
+using testsupport::StringSink;
 
 namespace {
-
-class StringSink : public unz::OutputSink {
-public:
-    bool write(const std::uint8_t* buf, std::size_t n) override {
-        text.append(reinterpret_cast<const char*>(buf), n);
-        return text.size() <= limit;
-    }
-    std::string text;
-    std::size_t limit = SIZE_MAX;
-};
 
 enum class Method { Shrink, Reduce, Implode };
 
 // Runs a decoder over a stream; returns the error code (0 when none).
 int decode(Method m, const std::vector<std::uint8_t>& stream, StringSink& sink,
            std::uint64_t unpacked = 0, int arg = 0) {
-    unz::MemoryInputSource src(stream.data(), stream.size());
-    unz::MemberInput in(src, stream.size());
-    try {
-        switch (m) {
-        case Method::Shrink:
-            unz::Unshrink(in, sink);
-            break;
-        case Method::Reduce:
-            unz::Unreduce(in, sink, arg, unpacked);
-            break;
-        case Method::Implode:
-            unz::Explode(in, sink, static_cast<std::uint16_t>(arg), unpacked);
-            break;
-        }
-    } catch (const E_RAISE& e) {
-        return e.Code;
+    testsupport::DecodeResult r;
+    switch (m) {
+    case Method::Shrink:
+        r = testsupport::decodeWith(fmt::Codec::Unshrink, stream, {}, sink.limit);
+        break;
+    case Method::Reduce:
+        r = testsupport::decodeWith(
+            fmt::Codec::Unreduce, stream,
+            testsupport::params(unpacked, 0, static_cast<std::uint8_t>(arg)), sink.limit);
+        break;
+    case Method::Implode:
+        r = testsupport::decodeWith(fmt::Codec::Explode, stream,
+                                    testsupport::params(unpacked, static_cast<std::uint16_t>(arg)),
+                                    sink.limit);
+        break;
     }
-    return 0;
+    sink.text += r.text;
+    return r.code;
 }
 
 // Every 64-symbol tree in these tests gives all symbols 6 bits: symbol s
@@ -299,16 +290,8 @@ TEST(Explode, HostileSizeStopsWhenTheStreamRunsDry) {
 
 TEST(Stored, ShortWriteIsWriteError) {
     std::vector<std::uint8_t> data(70000, 7);
-    unz::MemoryInputSource src(data.data(), data.size());
-    unz::MemberInput in(src, data.size());
-    StringSink s;
-    s.limit = 40000;
-    try {
-        unz::CopyStored(in, s);
-        FAIL();
-    } catch (const E_RAISE& e) {
-        EXPECT_EQ(e.Code, err::WriteError);
-    }
+    auto r = testsupport::decodeWith(fmt::Codec::Stored, data, {}, 40000);
+    EXPECT_EQ(r.code, err::WriteError);
 }
 
 TEST(LegacyDecoders, EmptyMembersNeedNoTables) {

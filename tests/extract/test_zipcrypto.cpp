@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/extract/ZipCrypto.h"
-#include "tests/extract/ZipBuild.h"
+#include "tests/support/ZipBuilder.h"
 
 namespace {
 

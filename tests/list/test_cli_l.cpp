@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
-#include "test_zip_builder.h"
+#include "tests/support/ZipBuilder.h"
 
 #ifdef OLMEK_CLI
 
 using testsupport::runOutput;
 using testsupport::TempDir;
-using ziptest::Entry;
+using ziptest::Member;
 
 namespace {
 
@@ -30,11 +30,11 @@ std::vector<std::string> lines(const std::string& s) {
 }
 
 std::string sample(const TempDir& dir) {
-    Entry a("docs/a.txt", "hello world");
+    Member a("docs/a.txt", "hello world");
     a.comment = "tab\there\nnewline";
-    Entry folder("docs/", "");
-    folder.externalAttr = 0x10;
-    Entry b("b.doc", "xyz");
+    Member folder("docs/", "");
+    folder.external = 0x10;
+    Member b("b.doc", "xyz");
     b.method = 8;
     b.flags = 1;
     b.unpacked = 1000;
@@ -128,7 +128,7 @@ TEST(CliList, ErrorsGoToStandardErrorWithExitOne) {
 
 TEST(CliList, BrokenArchiveListsWhatItCanAndFails) {
     TempDir dir;
-    auto bytes = ziptest::build({Entry("a.txt", "aaa"), Entry("b.txt", "bbb")});
+    auto bytes = ziptest::build({Member("a.txt", "aaa"), Member("b.txt", "bbb")});
     // Damage the second central record's name length so it runs off the end.
     const std::size_t second = bytes.size() - 22 - (46 + 5);
     bytes[second + 28] = 0xFF;

@@ -8,18 +8,18 @@
 #include "archive/core/Crc.h"
 #include "support/TempDir.h"
 #include "test_list_support.h"
-#include "test_zip_builder.h"
+#include "tests/support/ZipBuilder.h"
 
 using testsupport::TempDir;
 using ziptest::Bytes;
-using ziptest::p16;
-using ziptest::p32;
-using ziptest::pstr;
+constexpr auto p16 = testsupport::put16;
+constexpr auto p32 = testsupport::put32;
+constexpr auto pstr = testsupport::putStr;
 
 namespace {
 
 Bytes zipSample() {
-    ziptest::Entry a("dir/a.txt", "alpha"), b("b.txt", "beta beta");
+    ziptest::Member a("dir/a.txt", "alpha"), b("b.txt", "beta beta");
     a.comment = "note";
     ziptest::Options o;
     o.comment = "archive comment that is long enough to be read as a header";
@@ -29,7 +29,7 @@ Bytes zipSample() {
 Bytes zip64Sample() {
     ziptest::Options o;
     o.zip64 = true;
-    return ziptest::build({ziptest::Entry("a.txt", "alpha"), ziptest::Entry("b.txt", "beta")}, o);
+    return ziptest::build({ziptest::Member("a.txt", "alpha"), ziptest::Member("b.txt", "beta")}, o);
 }
 
 Bytes cabSample() {

@@ -10,15 +10,15 @@
 #include "platform/Time.h"
 #include "support/TempDir.h"
 #include "test_list_support.h"
-#include "test_zip_builder.h"
+#include "tests/support/ZipBuilder.h"
 
 using listtest::list;
 using testsupport::haveTool;
 using testsupport::TempDir;
 using ziptest::Bytes;
-using ziptest::p16;
-using ziptest::p32;
-using ziptest::pstr;
+constexpr auto p16 = testsupport::put16;
+constexpr auto p32 = testsupport::put32;
+constexpr auto pstr = testsupport::putStr;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "archive/list/ArcLister.h"
 #include "support/TempDir.h"
 #include "test_list_support.h"
-#include "test_zip_builder.h"
+#include "tests/support/ZipBuilder.h"
 
 using listtest::list;
 

@@ -10,11 +10,11 @@
 #include "support/PeBuilder.h"
 #include "support/TempDir.h"
 #include "test_list_support.h"
-#include "test_zip_builder.h"
+#include "tests/support/ZipBuilder.h"
 
 using listtest::list;
 using testsupport::TempDir;
-using ziptest::Entry;
+using ziptest::Member;
 
 namespace {
 
@@ -33,8 +33,9 @@ std::string repeat(char c, std::size_t n) {
 
 TEST(ZipDirectory, RecordFieldsAndDate) {
     TempDir dir;
-    Entry e("DOCS/A.TXT", "some text");
-    e.externalAttr = 0x21;
+    Member e("DOCS/A.TXT", "some text");
+    e.madeBy = 0x0314;
+    e.external = 0x21;
     e.comment = "member note";
     auto r = listBytes(dir, ziptest::build({e}));
     ASSERT_TRUE(r.ok);
@@ -96,8 +97,8 @@ TEST(ZipDirectory, CommentsLongerThan32KAreFound) {
 
 TEST(ZipDirectory, FolderOnlyArchive) {
     TempDir dir;
-    Entry a("docs/", ""), b("docs/sub/", "");
-    a.externalAttr = b.externalAttr = 0x10;
+    Member a("docs/", ""), b("docs/sub/", "");
+    a.external = b.external = 0x10;
     ziptest::Options o;
     o.comment = "a comment longer than twenty-four bytes";
     auto hidden = listBytes(dir, ziptest::build({a, b}, o));
@@ -118,8 +119,8 @@ TEST(ZipDirectory, FolderOnlyArchive) {
 
 TEST(ZipDirectory, GarbageAfterDirectoryBeforeAnyFileIsBadHeader) {
     TempDir dir;
-    Entry a("docs/", "");
-    a.externalAttr = 0x10;
+    Member a("docs/", "");
+    a.external = 0x10;
     auto bytes = ziptest::build({a});
     // Move the end record away and put junk where the next record would be.
     const std::size_t endAt = bytes.size() - 22;
@@ -148,7 +149,7 @@ TEST(ZipDirectory, FileSpecComparesNamesOnly) {
 
 TEST(ZipDirectory, SizesAndRatios) {
     TempDir dir;
-    Entry empty("empty.txt", ""), tiny("tiny.bin", "x");
+    Member empty("empty.txt", ""), tiny("tiny.bin", "x");
     tiny.unpacked = 1000;
     tiny.method = 8;
     auto r = listBytes(dir, ziptest::build({empty, tiny}));
@@ -161,8 +162,9 @@ TEST(ZipDirectory, SizesAndRatios) {
 TEST(ZipDirectory, DeflateNamesAndFlags) {
     TempDir dir;
     auto r = listBytes(
-        dir, ziptest::build({Entry("s.txt", "abc").with(8, 6), Entry("n.txt", "abc").with(8, 1),
-                             Entry("f.txt", "abc").with(8, 4), Entry("x.txt", "abc").with(8, 2)}));
+        dir,
+        ziptest::build({Member("s.txt", "abc").with(8, 6), Member("n.txt", "abc").with(8, 1),
+                        Member("f.txt", "abc").with(8, 4), Member("x.txt", "abc").with(8, 2)}));
     ASSERT_EQ(r.members.size(), 4u);
     EXPECT_EQ(r.members[0].methodName, "DeflateS");
     EXPECT_FALSE(r.members[0].encrypted);
@@ -216,7 +218,7 @@ TEST(ZipDirectory, MissingEndRecordAndBadCentralOffset) {
 
 TEST(ZipDirectory, TruncatedCentralRecordIsAReadError) {
     TempDir dir;
-    Entry e("a.txt", "aaa");
+    Member e("a.txt", "aaa");
     e.comment = repeat('n', 300);
     auto bytes = ziptest::build({e});
     // The record claims a longer comment than the file still holds.
@@ -266,10 +268,10 @@ TEST(ZipDirectory, Zip64RecordsAreResolved) {
     ziptest::Options o;
     o.zip64 = true;
     o.comment = "zip64";
-    Entry big("big.bin", "abc");
+    Member big("big.bin", "abc");
     big.unpacked = 5'000'000'000LL;
     big.method = 8;
-    auto r = listBytes(dir, ziptest::build({Entry("a.txt", "hello"), big}, o));
+    auto r = listBytes(dir, ziptest::build({Member("a.txt", "hello"), big}, o));
     ASSERT_TRUE(r.ok) << (r.errors.empty() ? 0 : r.errors[0]);
     ASSERT_EQ(r.members.size(), 2u);
     EXPECT_EQ(r.members[0].unpacked, 5);

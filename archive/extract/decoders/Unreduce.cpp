@@ -1,10 +1,12 @@
 #include <cstdint>
 #include <cstring>
 
+// Probabilistic follower sets with an LZ expander (ZIP methods 2 to 5).
 #include "archive/core/Errors.h"
-#include "archive/extract/LegacyDecoders.h"
+#include "archive/extract/BitReader.h"
+#include "archive/extract/Window.h"
 
-namespace unz {
+namespace dec {
 
 namespace {
 
@@ -18,11 +20,19 @@ int followerBits(int n) {
     return 5;
 }
 
+constexpr std::size_t kWindow = 4096;
+
+class UnreduceDecoder : public Decoder {
+public:
+    void decode(Input& in, Sink& out, const Params& p) override;
+};
+
 } // namespace
 
-void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpackedSize) {
-    if (factor < 1 || factor > 4)
-        throw E_RAISE(ErrorMessage(err::UnsupportedMethod), err::UnsupportedMethod);
+void UnreduceDecoder::decode(Input& in, Sink& sink, const Params& p) {
+    const int factor = p.Variant;
+    const std::uint64_t unpackedSize = p.Size;
+    if (factor < 1 || factor > 4) fail(err::UnsupportedMethod);
     static constexpr std::uint8_t kMask[5] = {0, 0x7F, 0x3F, 0x1F, 0x0F};
     const std::uint8_t mask = kMask[factor];
 
@@ -39,21 +49,20 @@ void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpac
     for (int c = 255; c >= 0; --c) {
         std::uint32_t n = bits.bits(6);
         // Sets hold at most 32 followers; a larger count is a damaged stream.
-        if (n > 32) throw E_RAISE(ErrorMessage(err::BadBlock), err::BadBlock);
+        if (n > 32) fail(err::BadBlock);
         counts[c] = static_cast<std::uint8_t>(n);
         for (std::uint32_t i = 0; i < n; ++i)
             followers[c][i] = static_cast<std::uint8_t>(bits.bits(8));
     }
 
-    OutputRing out(sink);
-    auto emit = [&](std::uint8_t b) {
-        if (out.produced() < unpackedSize) out.put(b);
-    };
+    // The window starts cleared; bytes past the stated size are cut when
+    // the window is flushed.
+    Window out(sink, kWindow, unpackedSize);
 
     int state = 0;
     std::uint32_t v = 0, len = 0;
     std::uint8_t last = 0;
-    while (out.produced() < unpackedSize) {
+    while (!out.full()) {
         std::uint8_t byte;
         int n = counts[last];
         if (n == 0) {
@@ -75,13 +84,13 @@ void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpac
         switch (state) {
         case 0:
             if (byte != kMarker)
-                emit(byte);
+                out.put(byte);
             else
                 state = 1;
             break;
         case 1:
             if (byte == 0) {
-                emit(kMarker);
+                out.put(kMarker);
                 state = 0;
             } else {
                 v = byte;
@@ -95,8 +104,7 @@ void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpac
             break;
         default: {
             std::uint32_t dist = ((v >> (8 - factor)) << 8) + byte + 1;
-            for (std::uint32_t i = 0; i < len + 3 && out.produced() < unpackedSize; ++i)
-                out.put(out.behind(dist));
+            out.copy(dist, len + 3);
             state = 0;
             break;
         }
@@ -106,4 +114,8 @@ void Unreduce(MemberInput& in, OutputSink& sink, int factor, std::uint64_t unpac
     in.finish();
 }
 
-} // namespace unz
+void registerUnreduceDecoder(DecoderTable& table) {
+    table.add(fmt::Codec::Unreduce, [] { return std::unique_ptr<Decoder>(new UnreduceDecoder); });
+}
+
+} // namespace dec

@@ -1,10 +1,12 @@
 #include <cstdint>
 #include <memory>
 
+// Dynamic LZW with partial clearing (ZIP method 1).
 #include "archive/core/Errors.h"
-#include "archive/extract/LegacyDecoders.h"
+#include "archive/extract/BitReader.h"
+#include "archive/extract/Window.h"
 
-namespace unz {
+namespace dec {
 
 namespace {
 
@@ -12,10 +14,6 @@ constexpr int kCodes = 8192;
 constexpr std::uint32_t kUnused = 0xFFFFFFFFu;
 constexpr int kFirstFree = 257;
 constexpr int kMaxCodeSize = 13;
-
-[[noreturn]] void fail(int code) {
-    throw E_RAISE(ErrorMessage(code), code);
-}
 
 struct ShrinkTables {
     std::uint32_t parent[kCodes];
@@ -43,10 +41,19 @@ void partialClear(ShrinkTables& t) {
     t.freeCount = n;
 }
 
+class UnshrinkDecoder : public Decoder {
+public:
+    void decode(Input& in, Sink& sink, const Params&) override;
+
+private:
+    std::unique_ptr<ShrinkTables> tables_ = std::make_unique<ShrinkTables>();
+};
+
 } // namespace
 
-void Unshrink(MemberInput& in, OutputSink& sink) {
-    auto t = std::make_unique<ShrinkTables>();
+void UnshrinkDecoder::decode(Input& in, Sink& sink, const Params&) {
+    ShrinkTables* t = tables_.get();
+    t->freeHead = 0;
     for (int c = 0; c < kCodes; ++c) {
         t->parent[c] = kUnused;
         t->chr[c] = static_cast<std::uint8_t>(c & 0xFF);
@@ -56,7 +63,8 @@ void Unshrink(MemberInput& in, OutputSink& sink) {
     for (int c = kFirstFree; c < kCodes; ++c) t->freeList[n++] = static_cast<std::uint16_t>(c);
     t->freeCount = n;
 
-    OutputRing out(sink);
+    // No history is needed: strings come from the code table.
+    Window out(sink, 0);
     LsbBitReader bits(in);
     int codeSize = 9;
 
@@ -116,4 +124,8 @@ void Unshrink(MemberInput& in, OutputSink& sink) {
     in.finish();
 }
 
-} // namespace unz
+void registerUnshrinkDecoder(DecoderTable& table) {
+    table.add(fmt::Codec::Unshrink, [] { return std::unique_ptr<Decoder>(new UnshrinkDecoder); });
+}
+
+} // namespace dec

@@ -3,7 +3,7 @@
 // otherwise force reloads of every member), refills the 64-bit bit buffer
 // eight bytes at a time and decodes from a contiguous window that slides by
 // 32 KB, so matches never wrap.
-#include "archive/extract/Inflate.h"
+#include "archive/extract/decoders/Inflate.h"
 
 #include <algorithm>
 #include <array>
@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "archive/core/Errors.h"
+#include "archive/extract/Decoder.h"
 
 namespace {
 
@@ -621,3 +622,36 @@ int inflateBuffer(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& o
     if (unused) *unused = e ? 0 : inf.UnusedInput();
     return e;
 }
+
+namespace dec {
+
+namespace {
+
+// Deflate members of any family.
+class InflateDecoder : public Decoder {
+public:
+    void decode(Input& in, Sink& out, const Params&) override {
+        inflater_.Input = [&in](std::uint8_t* buf, std::size_t cap) {
+            return static_cast<std::ptrdiff_t>(in.read(buf, cap));
+        };
+        inflater_.Output = [&out](const std::uint8_t* data, std::size_t len) {
+            return out.write(data, len);
+        };
+        const int rc = inflater_.Inflate();
+        inflater_.Input = nullptr;
+        inflater_.Output = nullptr;
+        if (rc != 0) fail(rc);
+        in.finish();
+    }
+
+private:
+    Inflater inflater_;
+};
+
+} // namespace
+
+void registerInflateDecoder(DecoderTable& table) {
+    table.add(fmt::Codec::Inflate, [] { return std::unique_ptr<Decoder>(new InflateDecoder); });
+}
+
+} // namespace dec

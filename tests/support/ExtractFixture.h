@@ -1,5 +1,5 @@
-// A temporary folder with an archive in it, a TUnZIP pointed at it and a
-// log of every event the extractor raises.
+// A temporary folder with an archive in it, an extractor of any family
+// pointed at it and a log of every event the extractor raises.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/extract/UnZIP.h"
-#include "tests/extract/ZipBuild.h"
+#include <memory>
+
+#include "archive/extract/Extractors.h"
 #include "tests/support/TempDir.h"
 
 class ExtractFixture : public ::testing::Test {
@@ -29,8 +30,17 @@ protected:
         return path;
     }
 
+    // The registered extractor for an archive, pointed at it, its events logged.
+    std::unique_ptr<TUnBase> extractorFor(const std::string& archive) {
+        TZipCommon probe;
+        probe.SetArchiveFile(archive);
+        auto x = ExtractorTable::instance().make(probe.ArcType());
+        if (x) prepare(*x, archive);
+        return x;
+    }
+
     // Points the extractor at an archive and logs its events.
-    void prepare(TUnZIP& z, const std::string& archive) {
+    void prepare(TUnBase& z, const std::string& archive) {
         z.SetArchiveFile(archive);
         z.SetExtractDir(out);
         z.OnActivate = [this](TObject*) { log.push_back("activate"); };

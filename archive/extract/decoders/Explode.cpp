@@ -1,19 +1,17 @@
+// Shannon-Fano trees over a 4 or 8 KB window (ZIP method 6).
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "archive/core/Errors.h"
-#include "archive/extract/LegacyDecoders.h"
+#include "archive/extract/BitReader.h"
+#include "archive/extract/Window.h"
 
-namespace unz {
+namespace dec {
 
 namespace {
 
 constexpr std::uint16_t kEmpty = 0xFFFF;
-
-[[noreturn]] void fail(int code) {
-    throw E_RAISE(ErrorMessage(code), code);
-}
 
 // A Shannon-Fano tree: leaves are the symbols 0..N-1, the root is node
 // 2N-1 and internal nodes are numbered downward from 2N-2.
@@ -94,9 +92,17 @@ private:
     std::vector<std::uint16_t> child_; // two per node
 };
 
+class ExplodeDecoder : public Decoder {
+public:
+    void decode(Input& in, Sink& out, const Params& p) override;
+};
+
 } // namespace
 
-void Explode(MemberInput& in, OutputSink& sink, std::uint16_t flags, std::uint64_t unpackedSize) {
+// Flag bit 1 chooses the 8 KB window, bit 2 the literal tree.
+void ExplodeDecoder::decode(Input& in, Sink& sink, const Params& p) {
+    const std::uint16_t flags = p.Flags;
+    const std::uint64_t unpackedSize = p.Size;
     const bool bigWindow = flags & 2;
     const bool literalTree = flags & 4;
     const int distLowBits = bigWindow ? 7 : 6;
@@ -114,9 +120,11 @@ void Explode(MemberInput& in, OutputSink& sink, std::uint16_t flags, std::uint64
     lengths.read(bits, 64);
     distances.read(bits, 64);
 
-    OutputRing out(sink);
+    // The window starts cleared; a final match running past the stated size
+    // is cut when the window is flushed.
+    Window out(sink, windowMask + 1, unpackedSize);
     // A stream that runs dry ends the member; the CRC tells the rest.
-    while (out.produced() < unpackedSize && !bits.dry()) {
+    while (!out.full() && !bits.dry()) {
         if (bits.bits(1)) {
             std::uint8_t b = literalTree ? static_cast<std::uint8_t>(literals.decode(bits))
                                          : static_cast<std::uint8_t>(bits.bits(8));
@@ -130,12 +138,15 @@ void Explode(MemberInput& in, OutputSink& sink, std::uint16_t flags, std::uint64
             if (len == 63) len += bits.bits(8);
             len += minMatch;
             if (bits.dry()) break;
-            for (std::uint32_t i = 0; i < len && out.produced() < unpackedSize; ++i)
-                out.put(out.behind(dist + 1));
+            out.copy(dist + 1, len);
         }
     }
     out.flush();
     in.finish();
 }
 
-} // namespace unz
+void registerExplodeDecoder(DecoderTable& table) {
+    table.add(fmt::Codec::Explode, [] { return std::unique_ptr<Decoder>(new ExplodeDecoder); });
+}
+
+} // namespace dec

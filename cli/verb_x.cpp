@@ -81,7 +81,7 @@ int run(const std::vector<std::string>& args, bool test) {
     o.archive = rest[0];
     if (rest.size() == 2) o.mask = rest[1];
 
-    // Setting the archive changes the current folder: fix the target first.
+    // Relative names are taken from the current folder.
     const std::string cwd = plat::getCurrentDir();
     std::string dir = o.dir.empty() ? cwd : o.dir;
     if (dir[0] != '/') dir = plat::includeTrailingDelimiter(cwd) + dir;

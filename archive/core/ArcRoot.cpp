@@ -62,21 +62,27 @@ void TZipCommon::SetArchiveFile(const std::string& Value) {
     if (!v.empty()) {
         CurrentPos = 1;
         FileCount = 0;
-        // The setter changes the current folder, so a relative name is kept
-        // absolute to stay valid afterwards.
+        // Kept absolute, so that it names the same file whatever the
+        // process's current folder becomes.
         if (v[0] != '/') {
             std::string cwd = plat::getCurrentDir();
             if (!cwd.empty()) v = plat::includeTrailingDelimiter(cwd) + v;
         }
     }
     ArchiveFile_ = v;
-    if (!ArchiveFile_.empty()) {
+    // The archive's folder stands in wherever a folder is left empty; the
+    // process's current folder is never changed, so that other components
+    // and relative paths elsewhere in the program are not moved.
+    if (!ArchiveFile_.empty())
         DetectArcType();
-        std::string dir = plat::extractFileDir(ArchiveFile_);
-        if (!dir.empty() && plat::directoryExists(dir)) plat::setCurrentDir(dir);
-    } else {
+    else
         ArcType_ = atNA;
-    }
+}
+
+std::string TZipCommon::ArchiveFolder() const {
+    std::string dir = plat::extractFileDir(ArchiveFile_);
+    if (!dir.empty() && plat::directoryExists(dir)) return dir;
+    return plat::getCurrentDir();
 }
 
 void TZipCommon::SetArcType(TArcType) {
@@ -148,7 +154,7 @@ TCompBase::TCompBase(TComponent* AOwner) : TZipCommon(AOwner) {
 }
 
 std::string TCompBase::DefaultDir() const {
-    if (DefaultDir_.empty()) return plat::includeTrailingDelimiter(plat::getCurrentDir());
+    if (DefaultDir_.empty()) return plat::includeTrailingDelimiter(ArchiveFolder());
     return DefaultDir_;
 }
 
@@ -156,7 +162,7 @@ void TCompBase::SetDefaultDir(const std::string& Value) {
     bool blank = std::all_of(Value.begin(), Value.end(),
                              [](char c) { return static_cast<unsigned char>(c) <= ' '; });
     std::string v = Value;
-    if (blank || !plat::directoryExists(v)) v = plat::getCurrentDir();
+    if (blank || !plat::directoryExists(v)) v = ArchiveFolder();
     DefaultDir_ = plat::includeTrailingDelimiter(v);
 }
 

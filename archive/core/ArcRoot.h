@@ -87,6 +87,10 @@ public:
     std::int64_t EndLimit = 0;
     int FileCount = 0;
 
+    // The folder of ArchiveFile (the current folder when there is none):
+    // where folders left empty resolve.
+    std::string ArchiveFolder() const;
+
     // Target folder of the extractors; always ends with '/' once set.
     const std::string& ExtractDir() const { return ExtractDir_; }
     virtual void SetExtractDir(const std::string& Value);

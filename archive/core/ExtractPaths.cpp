@@ -19,7 +19,7 @@ void TZipCommon::SetExtractDir(const std::string& Value) {
 void TZipCommon::MakeFileName(const std::string& StoredName) {
     std::string name = StoredName;
     std::replace(name.begin(), name.end(), '\\', '/');
-    if (ExtractDir_.empty()) SetExtractDir(plat::getCurrentDir());
+    if (ExtractDir_.empty()) SetExtractDir(ArchiveFolder());
 
     // A DOS drive ("C:" or "C:/") is dropped; other colons are ordinary
     // characters here.

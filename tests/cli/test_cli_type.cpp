@@ -73,3 +73,24 @@ TEST(CliType, UsageAndUnknownVerbs) {
     runOutput(std::string(OLMEK_CLI) + " type 2>/dev/null", &status);
     EXPECT_EQ(status, 2);
 }
+
+// Relative names in other folders: each is looked up from where the program
+// was started, whatever the archive before it was.
+TEST(CliType, RelativePathsInOtherFolders) {
+    TempDir dir;
+    run("mkdir -p '" + dir.path() + "/sub' '" + dir.path() + "/other'");
+    const char zip[] = {0x50, 0x4B, 3, 4, 0, 0, 0, 0};
+    writeFile(dir / "sub/b.zip", std::vector<std::uint8_t>(zip, zip + sizeof zip));
+    const char arc[] = {0x1A, 0x08, 'A', '.', 'T', 'X', 'T', 0};
+    writeFile(dir / "other/c.arc", std::vector<std::uint8_t>(arc, arc + sizeof arc));
+    writeFile(dir / "sub/a.zip", std::vector<std::uint8_t>(zip, zip + sizeof zip));
+    int status = -1;
+    std::string out = runOutput("cd '" + dir.path() + "' && " + OLMEK_CLI +
+                                    " type sub/a.zip other/c.arc sub/b.zip",
+                                &status);
+    EXPECT_EQ(status, 0);
+    auto v = verdicts(out);
+    EXPECT_EQ(v["a.zip"], "ZIP\t1");
+    EXPECT_EQ(v["c.arc"], "ARC\t1");
+    EXPECT_EQ(v["b.zip"], "ZIP\t1");
+}

@@ -98,7 +98,7 @@ TEST(ZipCommon, DefaultsAndSetterRules) {
     EXPECT_FALSE(loaded.Loading);
 }
 
-TEST(ZipCommon, ArchiveFileDetectsAndChangesFolder) {
+TEST(ZipCommon, ArchiveFileDetectsAndLeavesTheCurrentFolder) {
     TempDir dir;
     testsupport::writeFile(dir / "x.zip", std::vector<std::uint8_t>{0x50, 0x4B, 3, 4, 0, 0, 0, 0});
     std::string old = plat::getCurrentDir();
@@ -110,14 +110,17 @@ TEST(ZipCommon, ArchiveFileDetectsAndChangesFolder) {
     EXPECT_EQ(c.CurrentPos, 1);
     EXPECT_EQ(c.FileCount, 0);
     EXPECT_EQ(c.ArchiveSize, 8);
-    EXPECT_EQ(plat::getCurrentDir(), std::string(realpath(dir.path().c_str(), nullptr)));
+    EXPECT_EQ(plat::getCurrentDir(), old);
     EXPECT_EQ(c.ArchiveFile(), dir / "x.zip");
+    EXPECT_EQ(c.ArchiveFolder(), dir.path());
 
-    // A relative name stays usable after the folder change.
+    // A relative name is taken from the current folder and kept absolute.
+    plat::setCurrentDir(dir.path());
     c.SetArchiveFile("x.zip");
     EXPECT_EQ(c.ArcType(), atZIP);
     EXPECT_EQ(c.ArchiveFile()[0], '/');
     plat::setCurrentDir(old);
+    EXPECT_EQ(c.ArcType(), atZIP);
 
     // Writing ArcType only re-runs detection.
     c.SetArcType(atRAR);
@@ -158,7 +161,7 @@ TEST(CompBase, FileSpecListKeepsNamePartsOnly) {
     EXPECT_EQ(w.FileAttribute().Mask, 33);
 }
 
-TEST(CompBase, DefaultDirFallsBackToTheCurrentFolder) {
+TEST(CompBase, DefaultDirFallsBackToTheArchiveFolder) {
     TempDir dir;
     TCompBase w;
     std::string cwd = plat::includeTrailingDelimiter(plat::getCurrentDir());
@@ -169,6 +172,11 @@ TEST(CompBase, DefaultDirFallsBackToTheCurrentFolder) {
     EXPECT_EQ(w.DefaultDir(), cwd);
     w.SetDefaultDir(dir / "does-not-exist");
     EXPECT_EQ(w.DefaultDir(), cwd);
+    TempDir other;
+    testsupport::writeFile(other / "x.lzh", std::string("not really"));
+    w.SetArchiveFile(other / "x.lzh");
+    w.SetDefaultDir("");
+    EXPECT_EQ(w.DefaultDir(), other.path() + "/");
     w.StoreDirs = true;
     w.SetDefaultDir(dir.path());
     w.MakeFileName("a.txt");

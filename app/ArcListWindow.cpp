@@ -8,6 +8,7 @@
 #include "app/ErrorText.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/MessageBox.h"
+#include "desktop/VisibleText.h"
 #include "platform/Time.h"
 
 namespace {
@@ -51,7 +52,7 @@ TfrmArcList::TfrmArcList(QWidget* parent) : QDialog(parent) {
     ArcLister2->SetZipCmntBufSize(2000);
     ArcLister2->OnRead = [this](TObject*, std::int64_t offset, int) {
         const TArcLister& l = *ArcLister2;
-        const QString name = QString::fromStdString(l.FileName);
+        const QString name = desk::visibleText(l.FileName);
         const plat::DateTimeParts when = plat::decodeDateTime(l.DateTime);
         auto* item = new QTreeWidgetItem(ListView1);
         item->setText(0, name.mid(name.lastIndexOf('/') + 1));
@@ -61,13 +62,13 @@ TfrmArcList::TfrmArcList(QWidget* parent) : QDialog(parent) {
         item->setText(3, QString::number(l.PackedSize));
         item->setText(4, QString::number(l.UnpackedSize));
         item->setText(5, QString::number(l.Ratio) + "%");
-        item->setText(6, QString::fromStdString(l.MethodName));
+        item->setText(6, desk::visibleText(l.MethodName));
         item->setText(7, QString::number(l.ExternalAttr));
         item->setText(8, folderPart(name));
         item->setText(9, QString("%1").arg(l.CRC, 8, 16, QChar('0')).toUpper());
         item->setText(10, QString::number(offset));
         item->setText(11, l.Encrypted ? "Yes" : "No");
-        item->setText(12, QString::fromStdString(l.FileComment));
+        item->setText(12, desk::visibleText(l.FileComment));
         for (int c : {3, 4, 9, 10}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     };
     ArcLister2->OnTotals = [this](TObject*, int numFiles) {

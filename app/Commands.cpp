@@ -24,6 +24,7 @@
 #include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
 #include "desktop/Shell.h"
+#include "desktop/VisibleText.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 
@@ -143,7 +144,7 @@ void Commands::DecompressFile() {
 
 void Commands::onProgress(const std::string& fn, std::uint8_t percent) {
     ProcessMessages();
-    const QString name = QString::fromStdString(fn);
+    const QString name = desk::visibleText(fn);
     if (zipProgress_) {
         TfrmProgress2* p = forms::frmProgress2();
         p->lblUpper()->setText("Extracting  " + name + "   ");
@@ -160,13 +161,13 @@ void Commands::onProgress(const std::string& fn, std::uint8_t percent) {
 void Commands::onEnd(TZipCommon& x, const std::string& fn, bool crcPass) {
     if (forms::frmProgress()->CancelFlag) x.SetCancel(true);
     if (!crcPass)
-        desk::showInformation(QString::fromStdString(fn) + "\rExtract failed\r\rOnEnd Event...",
+        desk::showInformation(desk::visibleText(fn) + "\rExtract failed\r\rOnEnd Event...",
                               &frame_);
 }
 
 void Commands::onError(const std::string& fn, const std::string& volumeId, int code) {
     const QString text =
-        app::componentErrorText(QString::fromStdString(fn), QString::fromStdString(volumeId), code);
+        app::componentErrorText(desk::visibleText(fn), QString::fromStdString(volumeId), code);
     if (!text.isEmpty()) desk::showInformation(text, &frame_);
 }
 
@@ -201,8 +202,7 @@ void Commands::wire(TUnBase& x) {
     };
     if (memberProgress)
         x.OnFileExists = [this](TObject*, const std::string& fn, TDateTime, bool& accept) {
-            accept =
-                desk::askYesNo(QString::fromStdString(fn) + " already exists. Overwrite?", &frame_);
+            accept = desk::askYesNo(desk::visibleText(fn) + " already exists. Overwrite?", &frame_);
         };
 }
 

@@ -1,5 +1,6 @@
 #include "cli/Verb.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -29,6 +30,9 @@ static void usage(FILE* out) {
 }
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write (reported as a full disk)
+    // instead of killing the program half-way through a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -13,27 +13,7 @@ namespace {
 
 // Tabs, line ends and backslashes would break a TSV line.
 std::string escapeField(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return cli::printable(s);
 }
 
 // The viewer splits a stored path at its last separator.
@@ -105,7 +85,6 @@ int runList(const std::vector<std::string>& args) {
         std::fprintf(stderr, "usage: olmek-cli l [--tsv] [--dirs] [-m MASK] ARCHIVE\n");
         return 2;
     }
-    // Setting the archive changes the current folder: make the path absolute first.
     if (archive[0] != '/')
         archive = plat::includeTrailingDelimiter(plat::getCurrentDir()) + archive;
     if (!plat::fileExists(archive)) {
@@ -160,7 +139,7 @@ int runList(const std::vector<std::string>& args) {
         r.cells.push_back(std::to_string(lister.PackedSize));
         r.cells.push_back(std::to_string(lister.UnpackedSize));
         r.cells.push_back(std::to_string(lister.Ratio) + "%");
-        r.cells.push_back(lister.MethodName);
+        r.cells.push_back(escapeField(lister.MethodName));
         r.cells.push_back(std::to_string(lister.ExternalAttr));
         r.cells.push_back(escapeField(folder));
         r.cells.push_back(hex8(lister.CRC));
@@ -215,7 +194,8 @@ int runList(const std::vector<std::string>& args) {
         for (const Row& r : rows) line([&](std::size_t c) { return r.cells[c]; });
         out += totals;
         if (!comment.empty())
-            out += "Archive Comment:\n" + comment + (comment.back() == '\n' ? "" : "\n");
+            out += "Archive Comment:\n" + cli::printable(comment, true) +
+                   (comment.back() == '\n' ? "" : "\n");
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);

@@ -17,12 +17,12 @@ int runType(const std::vector<std::string>& args) {
         try {
             probe.SetArchiveFile(path);
         } catch (const E_RAISE& e) {
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+            std::fprintf(stderr, "%s: %s\n", cli::printable(path).c_str(), e.what());
             status = 1;
             continue;
         }
         std::printf("%s\t%lld\t%s\n", arcTypeDisplayName(probe.ArcType()).c_str(),
-                    static_cast<long long>(probe.ArchiveStart), path.c_str());
+                    static_cast<long long>(probe.ArchiveStart), cli::printable(path).c_str());
     }
     return status;
 }

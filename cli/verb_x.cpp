@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "archive/core/ArcRoot.h"
 #include "archive/extract/Extractors.h"
+#include "archive/list/ArcLister.h"
 #include "cli/Verb.h"
 #include "platform/FileSystem.h"
 
@@ -24,6 +26,7 @@ struct Options {
     int overwrite = 0; // 1 = always, -1 = never, 0 = ask when possible
     std::string archive;
     std::string mask = "*.*";
+    std::int64_t maxSize = -1; // refuse archives that state more output than this
 };
 
 std::string askLine(const std::string& prompt, bool echo) {
@@ -48,8 +51,9 @@ std::string askLine(const std::string& prompt, bool echo) {
 int usage(bool test) {
     std::fprintf(
         stderr,
-        test ? "usage: olmek-cli t [-p PASSWORD]... ARCHIVE [MASK]\n"
-             : "usage: olmek-cli x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] ARCHIVE [MASK]\n");
+        test ? "usage: olmek-cli t [-p PASSWORD]... [--max-size BYTES] ARCHIVE [MASK]\n"
+             : "usage: olmek-cli x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] [--max-size BYTES] "
+               "ARCHIVE [MASK]\n");
     return 2;
 }
 
@@ -69,7 +73,13 @@ int run(const std::vector<std::string>& args, bool test) {
             o.overwrite = 1;
         else if (a == "-n" && !test)
             o.overwrite = -1;
-        else if (a == "--") {
+        else if (a == "--max-size" && i + 1 < args.size()) {
+            char* end = nullptr;
+            const std::string& v = args[++i];
+            const long long n = std::strtoll(v.c_str(), &end, 10);
+            if (v.empty() || *end || n < 0) return usage(test);
+            o.maxSize = n;
+        } else if (a == "--") {
             rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else if (a.size() > 1 && a[0] == '-')
@@ -100,8 +110,23 @@ int run(const std::vector<std::string>& args, bool test) {
     if (!x) {
         int code = probe.ArcType() == atFileError ? err::OpenError : err::UnsupportedArcType;
         std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(),
-                     o.archive.c_str());
+                     cli::printable(o.archive).c_str());
         return 1;
+    }
+    if (o.maxSize >= 0) {
+        // What the archive says it holds, before anything is written.
+        TArcLister lister;
+        lister.OnRead = [](TObject*, std::int64_t, int) {};
+        lister.SetArchiveFile(archive);
+        lister.SetFileSpec(o.mask);
+        lister.Activate();
+        if (lister.TotalUnpackedSize > o.maxSize) {
+            std::fprintf(
+                stderr, "error: %s states %lld bytes of output, more than --max-size %lld\n",
+                cli::printable(o.archive).c_str(), static_cast<long long>(lister.TotalUnpackedSize),
+                static_cast<long long>(o.maxSize));
+            return 1;
+        }
     }
     x->SetArchiveFile(archive);
     x->SetExtractDir(dir);
@@ -113,7 +138,7 @@ int run(const std::vector<std::string>& args, bool test) {
     const bool tty = isatty(STDIN_FILENO);
     const std::string root = x->ExtractDir();
     auto shown = [&](const std::string& fn) {
-        return fn.compare(0, root.size(), root) == 0 ? fn.substr(root.size()) : fn;
+        return cli::printable(fn.compare(0, root.size(), root) == 0 ? fn.substr(root.size()) : fn);
     };
     bool failed = false;
     bool declined = false;
@@ -158,12 +183,12 @@ int run(const std::vector<std::string>& args, bool test) {
             std::fprintf(stderr, "error %d: %s\n", code, ErrorMessage(code).c_str());
         else
             std::fprintf(stderr, "error %d: %s (%s)\n", code, ErrorMessage(code).c_str(),
-                         fn.c_str());
+                         cli::printable(fn).c_str());
         if (code != err::InvalidPassword && code != err::SkippedFile && code != err::NothingToDo)
             failed = true;
         // A refused name gets its member line too.
         if (code == err::InvalidFileName && !fn.empty())
-            std::printf("%s: %s\n", fn.c_str(), ErrorMessage(code).c_str());
+            std::printf("%s: %s\n", cli::printable(fn).c_str(), ErrorMessage(code).c_str());
     };
 
     x->Extract();
@@ -183,12 +208,13 @@ int run(const std::vector<std::string>& args, bool test) {
 }
 
 const bool registeredX = cli::registerVerb(
-    {"x", "x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] ARCHIVE [MASK]",
-     "Extract the members of an archive (MASK selects them) into DIR, default the current folder.",
+    {"x", "x [-d DIR] [-j] [-p PASSWORD]... [-y | -n] [--max-size BYTES] ARCHIVE [MASK]",
+     "Extract the members of an archive (MASK selects them) into DIR, default the current "
+     "folder; --max-size refuses an archive that states more output.",
      [](const std::vector<std::string>& a) { return run(a, false); }});
 
 const bool registeredT = cli::registerVerb(
-    {"t", "t [-p PASSWORD]... ARCHIVE [MASK]",
+    {"t", "t [-p PASSWORD]... [--max-size BYTES] ARCHIVE [MASK]",
      "Decode the members of an archive and check their CRCs without writing anything.",
      [](const std::vector<std::string>& a) { return run(a, true); }});
 

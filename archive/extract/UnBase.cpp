@@ -1,5 +1,6 @@
 #include "archive/extract/UnBase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -13,9 +14,18 @@ namespace {
 
 // The member decoded to more bytes than its header states.
 struct OutputOverrun {};
+// The file system cannot take the target's name (too long, a link on the way).
+struct NameRefused {};
 
 // A symbolic link's target is a path: anything longer is not one.
 constexpr std::size_t kMaxLinkTarget = 4096;
+
+// What a failed write or create tells the user.
+std::string writeFailure(int e) {
+    if (e == ENOSPC || e == EDQUOT || e == EFBIG)
+        return std::string("the disk is full (") + std::strerror(e) + ")";
+    return std::strerror(e);
+}
 
 bool nameRefused(int e) {
     return e == ELOOP || e == ENAMETOOLONG || e == EINVAL || e == EXDEV || e == ENOTDIR;
@@ -128,6 +138,17 @@ void TUnBase::DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) {
 }
 
 void TUnBase::RestoreAttributes(int, const TMemberDesc&) {}
+
+bool TUnBase::RangesOverlap(std::vector<TByteRange>& ranges) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const TByteRange& a, const TByteRange& b) { return a.Begin < b.Begin; });
+    std::uint64_t end = 0;
+    for (const TByteRange& r : ranges) {
+        if (r.Begin < end) return true;
+        end = std::max(end, r.End);
+    }
+    return false;
+}
 
 void TUnBase::Extract() {
     SetCancel(false);
@@ -251,12 +272,11 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     bool extract = true;
     bool exists = false;
     Target target;
-    bool targetKnown = false;
     auto existsTest = [&] {
         if (TestOnly || !OnFileExists) return;
-        targetKnown = ResolveTarget(target, false);
-        exists = targetKnown && plat::ConfinedDir::entry(target.dir.get(), target.name).Kind !=
-                                    plat::EntryKind::None;
+        exists =
+            ResolveTarget(target, false) &&
+            plat::ConfinedDir::entry(target.dir.get(), target.name).Kind != plat::EntryKind::None;
         if (exists) OnFileExists(this, FileName, ConvertDate(m.ExistsDate), extract);
     };
     auto begin = [&] {
@@ -295,8 +315,26 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
             DecoderError(err::OpenError);
         }
     }
-    targetKnown = !TestOnly;
 
+    bool pass = false;
+    try {
+        pass = DecodeSelected(m, target, exists);
+    } catch (const NameRefused&) {
+        ReportError(FileName, "0", err::InvalidFileName);
+        return Next::Continue;
+    }
+
+    if (OnEnd)
+        OnEnd(this, FileName, pass);
+    else if (!pass)
+        ReportError(FileName, "0", err::CrcError);
+    return AfterMember();
+}
+
+// Decodes a selected member, obtaining its password first when it is
+// encrypted; tells whether it passed its checks.
+bool TUnBase::DecodeSelected(TMemberDesc& m, Target& target, bool exists) {
+    const bool targetKnown = !TestOnly;
     bool pass = false;
     TMemberCipher* cipher = m.Encrypted ? MemberCipher(m) : nullptr;
     if (cipher) {
@@ -356,12 +394,7 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     } else {
         pass = Decode(m, nullptr, targetKnown ? &target : nullptr, exists);
     }
-
-    if (OnEnd)
-        OnEnd(this, FileName, pass);
-    else if (!pass)
-        ReportError(FileName, "0", err::CrcError);
-    return AfterMember();
+    return pass;
 }
 
 bool TUnBase::CheckVerdict(const TMemberDesc& m, const Output& out) const {
@@ -395,7 +428,8 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
     if (toFile && !link) {
         const int fd = plat::ConfinedDir::createFile(target->dir.get(), target->name, existed);
         if (fd < 0) {
-            StopReason = std::strerror(errno);
+            if (nameRefused(errno)) throw NameRefused{};
+            StopReason = writeFailure(errno);
             DecoderError(err::OpenError);
         }
         out.adopt(fd, FileName, true);
@@ -408,7 +442,7 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
     auto closeAndStamp = [&]() -> bool {
         if (!toFile || link) return true;
         bool ok = out.flush();
-        if (!ok) StopReason = std::strerror(errno);
+        if (!ok) StopReason = writeFailure(errno);
         if (SetDateTo == OrigDate)
             plat::ConfinedDir::setModificationTime(out.descriptor(), m.ModificationTime);
         if (Policy_.Restores == TFramePolicy::Restore::TimeAndAttributes)
@@ -433,8 +467,11 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
             overrun = true;
         } catch (const E_RAISE& e) {
             if (e.Code == err::WriteError && sink.writeErrno())
-                StopReason = std::strerror(sink.writeErrno());
+                StopReason = writeFailure(sink.writeErrno());
             closeAndStamp();
+            // A file cut short by a full disk is of no use and holds space.
+            if (e.Code == err::WriteError && toFile && !link)
+                plat::ConfinedDir::removeEntry(target->dir.get(), target->name);
             throw;
         } catch (...) {
             closeAndStamp();
@@ -442,7 +479,10 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
         }
     }
     NothingDone = false;
-    if (!closeAndStamp()) DecoderError(err::WriteError);
+    if (!closeAndStamp()) {
+        if (toFile) plat::ConfinedDir::removeEntry(target->dir.get(), target->name);
+        DecoderError(err::WriteError);
+    }
 
     if (link && toFile) {
         const int dir = target->dir.get();

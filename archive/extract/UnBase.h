@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "archive/core/ArcRoot.h"
 #include "archive/extract/Decoder.h"
@@ -88,6 +89,16 @@ public:
                              const TMemberDesc& Member) = 0;
 };
 
+// Bytes [Begin, End) of the archive that one member occupies.
+struct TByteRange {
+    std::uint64_t Begin;
+    std::uint64_t End;
+};
+
+// Stated offsets and sizes are taken up to 2^60 so that sums of a few never
+// overflow.
+constexpr std::uint64_t kMaxStatedOffset = std::uint64_t{1} << 60;
+
 class TUnBase : public TZipCommon, protected dec::ProgressListener {
 public:
     explicit TUnBase(TComponent* AOwner = nullptr, TFramePolicy Policy = {});
@@ -145,6 +156,9 @@ protected:
     // Applies the stored attributes to the open file (Restore::TimeAndAttributes).
     virtual void RestoreAttributes(int fd, const TMemberDesc& m);
 
+    // Whether any two members' ranges overlap (sorts the ranges).
+    static bool RangesOverlap(std::vector<TByteRange>& ranges);
+
     // The frame's handling of one member of the walk.
     Next ProcessMember(TMemberDesc& m);
     // Raises OnActivate (the walks call it when the directory was found).
@@ -168,6 +182,7 @@ private:
                        bool force) override;
     bool ResolveTarget(Target& t, bool create);
     Next MakeFolder(const TMemberDesc& m);
+    bool DecodeSelected(TMemberDesc& m, Target& target, bool exists);
     bool Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool existed);
     bool CheckVerdict(const TMemberDesc& m, const Output& out) const;
     Next AfterMember() const;

@@ -79,25 +79,50 @@ void TUnZIP::ExtractMembers() {
     case zip::DirStatus::NoCentralHeader:
         RaiseError(ArchiveFile_, err::HeaderIdError);
     }
-    Activated();
-    if (Dir_.FirstCentral < 0) return;
+    if (Dir_.FirstCentral < 0) {
+        Activated();
+        return;
+    }
 
     // The directory is read through a handle of its own, so that its reads
     // and the members' reads each stay sequential in their buffers.
     plat::File dir;
     if (!dir.open(ArchiveFile_, plat::File::Mode::Read)) RaiseError(ArchiveFile_, err::ReadError);
-    std::int64_t pos = Dir_.FirstCentral;
-    std::uint8_t fixed[zip::kCentralSize];
     std::vector<std::uint8_t> var;
-    while (pos < size) {
-        zip::CentralHeader h;
-        if (!dir.seek(pos) || !dir.readExact(fixed, sizeof fixed) || !zip::parseCentral(fixed, h))
-            break;
-        var.resize(h.VariableLength());
-        if (!dir.readExact(var.data(), var.size())) RaiseError(ArchiveFile_, err::ReadError);
-        const std::span<const std::uint8_t> name(var.data(), h.NameLength);
-        zip::applyZip64Extra(std::span(var.data() + h.NameLength, h.ExtraLength), h);
+    // Calls visit(header, name) for each central header until it says stop.
+    auto walk = [&](auto&& visit) {
+        std::int64_t pos = Dir_.FirstCentral;
+        std::uint8_t fixed[zip::kCentralSize];
+        while (pos < size) {
+            zip::CentralHeader h;
+            if (!dir.seek(pos) || !dir.readExact(fixed, sizeof fixed) ||
+                !zip::parseCentral(fixed, h))
+                break;
+            var.resize(h.VariableLength());
+            if (!dir.readExact(var.data(), var.size())) RaiseError(ArchiveFile_, err::ReadError);
+            zip::applyZip64Extra(std::span(var.data() + h.NameLength, h.ExtraLength), h);
+            if (!visit(h, std::span<const std::uint8_t>(var.data(), h.NameLength))) break;
+            pos += static_cast<std::int64_t>(h.TotalLength());
+        }
+    };
 
+    // Members whose local records and data overlap are refused before
+    // anything is written: many entries pointing at one local record make
+    // a small archive write without end.
+    std::vector<TByteRange> ranges;
+    walk([&](const zip::CentralHeader& h, std::span<const std::uint8_t>) {
+        const std::uint64_t start = std::min<std::uint64_t>(h.LocalOffset, kMaxStatedOffset) +
+                                    static_cast<std::uint64_t>(Dir_.OffsetDelta);
+        const std::uint64_t length = zip::kLocalSize + h.NameLength +
+                                     std::min<std::uint64_t>(h.PackedSize, kMaxStatedOffset);
+        ranges.push_back({start, start + length});
+        return true;
+    });
+    if (RangesOverlap(ranges)) RaiseError(ArchiveFile_, err::BadFileHeader);
+    ranges = {};
+    Activated();
+
+    walk([&](const zip::CentralHeader& h, std::span<const std::uint8_t> name) {
         TMemberDesc d;
         d.StoredName = fmt::storedName(
             std::string_view(reinterpret_cast<const char*>(name.data()), name.size()));
@@ -118,10 +143,8 @@ void TUnZIP::ExtractMembers() {
         else if (type == kSymlink)
             d.Type = TMemberDesc::Kind::Symlink;
         LocalOffset_ = h.LocalOffset;
-
-        if (ProcessMember(d) == Next::Stop) break;
-        pos += static_cast<std::int64_t>(h.TotalLength());
-    }
+        return ProcessMember(d) != Next::Stop;
+    });
 }
 
 void TUnZIP::MemberSelected(TMemberDesc& d) {

@@ -13,6 +13,7 @@
 #include "desktop/FolderPicker.h"
 #include "desktop/Launch.h"
 #include "desktop/MessageBox.h"
+#include "desktop/VisibleText.h"
 #include "tests/desktop/QtTestEnv.h"
 
 using namespace desk;
@@ -54,6 +55,13 @@ class ServicesTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY(dir_.isValid()); }
     void cleanup() { setMessageService(nullptr); }
+
+    void controlCharactersAreShownNotObeyed() {
+        QCOMPARE(visibleText(std::string("a\nb\x1b[2J\tc\x7f")),
+                 QString::fromUtf16(u"a\u240Ab\u241B[2J\u2409c\u2421"));
+        QCOMPARE(visibleText(QString::fromUtf16(u"x\u009By")), QString::fromUtf16(u"x\uFFFDy"));
+        QCOMPARE(visibleText(std::string("plain \xc3\xa9")), QString::fromUtf8("plain \xc3\xa9"));
+    }
 
     void scriptedBoxesRecordAndAnswer() {
         ScriptedMessageService script;

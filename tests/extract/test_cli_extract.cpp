@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/Cli.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -15,16 +16,12 @@ using testsupport::writeFile;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
+using testsupport::CliRun;
 
 class CliExtract : public ::testing::Test {
 protected:
     void SetUp() override {
-        cli_ = std::string(OLMEK_BINARY_DIR) + "/cli/olmek-cli";
-        if (!fs::exists(cli_)) GTEST_SKIP() << "olmek-cli not built";
+        if (!testsupport::haveCli()) GTEST_SKIP() << "olmek-cli not built";
         Builder b;
         b.add(stored("A.TXT", "alpha\n"));
         b.add(stored("DIR/B.TXT", "bravo\n"));
@@ -37,16 +34,7 @@ protected:
 
     // Runs the program in `dir` with standard input from /dev/null.
     CliRun run(const std::string& args, const std::string& dir = "") {
-        CliRun r;
-        std::string o = tmp / ".out", e = tmp / ".err";
-        std::string cmd = "cd '" + (dir.empty() ? tmp.path() : dir) + "' && '" + cli_ + "' " +
-                          args + " </dev/null >'" + o + "' 2>'" + e + "'";
-        int rc = std::system(cmd.c_str());
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        auto a = readFile(o), b = readFile(e);
-        r.out.assign(a.begin(), a.end());
-        r.err.assign(b.begin(), b.end());
-        return r;
+        return testsupport::runCli(args, dir.empty() ? tmp.path() : dir);
     }
     std::string text(const std::string& path) {
         auto v = readFile(path);
@@ -55,9 +43,6 @@ protected:
 
     testsupport::TempDir tmp;
     Builder encrypted_;
-
-private:
-    std::string cli_;
 };
 
 } // namespace

@@ -8,7 +8,9 @@ CMAKE_FLAGS ?=
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := $(shell grep -v '^\#' packages.txt | grep -v '^$$')
 
-.PHONY: deps configure build run test fuzz bench screenshots clean
+MINUTES ?= 10
+
+.PHONY: deps configure build run test fuzz fuzz-build fuzz-long bench screenshots clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -35,13 +37,20 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-fuzz: deps
+fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DOLMEK_FUZZ=ON -DOLMEK_TESTS=OFF \
 	  -DOLMEK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" \
 	  -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link"
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
+
+# Short, bounded runs of every target (CI).
+fuzz: fuzz-build
 	cd $(BUILD)-fuzz && ctest --output-on-failure
+
+# MINUTES minutes per target; what adds coverage is merged into fuzz/corpus.
+fuzz-long: fuzz-build
+	fuzz/run-long.sh $(BUILD)-fuzz $(MINUTES)
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks

@@ -27,21 +27,28 @@ const std::string& workDir() {
 }
 
 // Every field is read, so that a bad value shows up under the sanitizers.
-volatile std::int64_t Sink = 0;
+volatile std::uint64_t Sink = 0;
+
+// Declared sizes may be anything: sums wrap instead of overflowing.
+std::uint64_t u(std::int64_t v) {
+    return static_cast<std::uint64_t>(v);
+}
 
 void listOnce(const std::string& path, bool showBlankDirs) {
     TArcLister l;
     l.ShowBlankDirs = showBlankDirs;
-    std::int64_t sum = 0;
+    std::uint64_t sum = 0;
     l.OnRead = [&](TObject*, std::int64_t offset, int filenum) {
-        sum += offset + filenum + l.PackedSize + l.UnpackedSize + l.Ratio +
-               static_cast<std::int64_t>(l.FileName.size() + l.MethodName.size() +
-                                         l.FileComment.size());
+        sum += u(offset) + u(filenum) + u(l.PackedSize) + u(l.UnpackedSize) + l.Ratio +
+               l.FileName.size() + l.MethodName.size() + l.FileComment.size();
     };
     l.OnTotals = [&](TObject*, int n) {
-        sum += n + l.TotalRatio + static_cast<std::int64_t>(l.ArchiveComment.size());
+        sum += u(n) + l.TotalRatio + u(l.TotalPackedSize) + u(l.TotalUnpackedSize) +
+               l.ArchiveComment.size();
     };
-    l.OnError = [&](TObject*, const std::string&, const std::string&, int code) { sum += code; };
+    l.OnError = [&](TObject*, const std::string&, const std::string&, int code) {
+        sum += u(code);
+    };
     l.SetArchiveFile(path);
     l.Activate();
     Sink = sum;

@@ -55,9 +55,9 @@ public:
     // What stands at `name` in a folder, without following a link.
     static EntryInfo entry(int dir, const std::string& name);
 
-    // Creates a new file for writing.  An existing regular file with no
-    // other names is truncated in place; anything else (a link, a file with
-    // other hard links, a read-only file) is removed first.  -1 on failure.
+    // Creates a new file for writing (O_EXCL, O_NOFOLLOW); whatever stood at
+    // the name (a file, a link, another name of a file) is removed first.
+    // -1 on failure.
     static int createFile(int dir, const std::string& name, bool exists);
     // Replaces whatever stands at `name` by a symbolic link.
     static bool createSymlink(int dir, const std::string& name, const std::string& target);
@@ -67,8 +67,9 @@ public:
                                const std::string& name);
     static bool removeEntry(int dir, const std::string& name);
 
-    // Modes pass through the process umask; setuid, setgid and sticky never survive.
-    static bool setMode(int fd, unsigned mode);
+    // Sets the mode of a file createFile made.  Modes pass through the
+    // process umask; setuid, setgid and sticky never survive.
+    static bool setNewFileMode(int fd, unsigned mode);
     static bool setModificationTime(int fd, std::int64_t unixTime);
     static bool setFolderTime(int dir, const std::string& name, std::int64_t unixTime);
     // The process umask (read once).

@@ -148,8 +148,10 @@ void TUnZIP::ExtractMembers() {
 }
 
 void TUnZIP::MemberSelected(TMemberDesc& d) {
+    // Through the archive's buffer: the data follows the header, and small
+    // members follow each other.
     auto read = [this](std::int64_t pos, void* buf, std::size_t n) {
-        return Archive_.readAt(pos, buf, n) == static_cast<std::int64_t>(n);
+        return Archive_.seek(pos) && Archive_.readExact(buf, n);
     };
     zip::LocalHeader h;
     const std::int64_t at = zip::findLocalHeader(read, Dir_, LocalOffset_, h);
@@ -168,9 +170,9 @@ void TUnZIP::RestoreAttributes(int fd, const TMemberDesc& m) {
     const std::uint32_t mode = unixMode(m);
     const std::uint32_t type = mode & kTypeMask;
     if (mode != 0 && (type == 0 || type == kRegular))
-        plat::ConfinedDir::setMode(fd, mode & 0777);
+        plat::ConfinedDir::setNewFileMode(fd, mode & 0777);
     else if (m.ExternalAttr & plat::faReadOnly)
-        plat::ConfinedDir::setMode(fd, 0444);
+        plat::ConfinedDir::setNewFileMode(fd, 0444);
     // Otherwise the new file already has its owner write bit.
 }
 

@@ -131,7 +131,8 @@ bool TUUCode::copy() {
     if (!consent(OutputFile, true)) return false;
     Staged out(OutputFile, newFilePermissions());
     const std::uint64_t size = static_cast<std::uint64_t>(std::max<std::int64_t>(in.size(), 0));
-    std::vector<std::uint8_t> buf(kDecodeBlock);
+    // Blocks of at most half a percent, so that every percent is reported.
+    std::vector<std::uint8_t> buf(std::clamp<std::size_t>(size / 200, 4096, kDecodeBlock));
     std::uint64_t done = 0;
     report(0);
     for (;;) {
@@ -230,7 +231,8 @@ bool TUUCode::decode() {
 
     std::vector<std::uint8_t> buf(kDecodeBlock), data;
     data.reserve(kDecodeBlock);
-    const std::size_t slice = std::max<std::size_t>(uucodec::Decoder::kMaxHold, size / 200);
+    // Text is offered in slices of about half a percent, for the progress.
+    const std::size_t slice = std::max<std::size_t>(256, size / 200);
     std::size_t have = 0;
     std::uint64_t consumed = 0;
     bool eof = false;

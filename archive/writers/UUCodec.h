@@ -62,8 +62,9 @@ public:
 
     // Takes text from p.  Unless `last` says that no more text follows, only
     // whole lines are consumed; the caller offers the rest again with more
-    // text behind it.  Once kMaxHold bytes are offered, something is always
-    // consumed.  Decoded bytes are appended to out.  Returns the bytes
+    // text behind it.  Once more than kMaxHold bytes are offered, something
+    // is always consumed; how the text is cut into pieces never changes the
+    // result.  Decoded bytes are appended to out.  Returns the bytes
     // consumed; stops after the trailer and at the first error.
     std::size_t feed(const std::uint8_t* p, std::size_t n, bool last,
                      std::vector<std::uint8_t>& out);

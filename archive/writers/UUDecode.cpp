@@ -80,6 +80,7 @@ void Decoder::fail(const std::string& what) {
 void Decoder::headerLine(const std::uint8_t* s, std::size_t len) {
     const char* word = beginWord(scheme_);
     if (!startsWith(s, len, word)) return;
+    if (len >= kMaxHold) return fail("Invalid file name in the begin line");
     std::size_t i = std::strlen(word);
     while (i < len && s[i] == ' ') ++i;
     const std::size_t modeStart = i;
@@ -98,7 +99,9 @@ void Decoder::headerLine(const std::uint8_t* s, std::size_t len) {
     state_ = State::Data;
 }
 
+// An over-long line is never the trailer, however it is cut into pieces.
 bool Decoder::trailerLine(const std::uint8_t* s, std::size_t len) const {
+    if (len >= kMaxHold) return false;
     len = trimmedLength(s, len);
     if (len == 3 && std::memcmp(s, "end", 3) == 0) return true;
     return scheme_ == Scheme::Base64 && len == 4 && std::memcmp(s, "====", 4) == 0;
@@ -220,15 +223,15 @@ std::size_t Decoder::feed(const std::uint8_t* p, std::size_t n, bool last,
             continue;
         }
         if (!nl && !last) {
-            if (avail < kMaxHold) break;
+            // More than kMaxHold bytes without a line end: whatever CR may
+            // follow, the line is over-long.
+            if (avail <= kMaxHold) break;
             // An over-long line: its start says all that matters.
             if (state_ == State::Header) {
                 if (startsWith(s, avail, beginWord(scheme_)))
                     fail("Invalid file name in the begin line");
                 else
                     skipToEol_ = true;
-            } else if (!midLine_ && trailerLine(s, avail)) {
-                trailer(out);
             } else if (scheme_ == Scheme::Base64) {
                 stream64(s, avail, out);
                 midLine_ = true;

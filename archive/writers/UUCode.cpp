@@ -275,6 +275,7 @@ bool TUUCode::decode() {
             break;
         }
     }
+    if (!out) throw EUUCode("No begin line found");
     out->commit();
     return true;
 }

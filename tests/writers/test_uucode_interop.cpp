@@ -47,7 +47,7 @@ TEST(UUCodeInterop, SharutilsUudecodeReadsOurUuencodeAndBase64) {
     TempDir tmp;
     for (std::size_t n : kSizes) {
         const auto data = texttest::randomBytes(n, static_cast<unsigned>(n));
-        const std::string src = tmp / ("f" + std::to_string(n));
+        const std::string src = tmp / std::string("f").append(std::to_string(n));
         writeFile(src, data);
         for (TAlgorithm a : {uuencode, base64encode})
             for (TUnixCRLF eol : {LF, CRLF}) {

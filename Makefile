@@ -55,6 +55,8 @@ fuzz-long: fuzz-build
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD)/bench/bench_*; do [ -x $$b ] && $$b; done
+	cmake --build $(BUILD) -j $(JOBS) --target olmek-cli
+	BUILD=$(BUILD) sh bench/encoders.sh
 
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/olmek-screenshots $(BUILD)/screenshots

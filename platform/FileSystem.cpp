@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -134,11 +135,31 @@ std::string tempDir() {
 }
 
 std::string tempFileName(const std::string& prefix) {
-    std::string templ = tempDir() + "/" + prefix + "XXXXXX";
-    int fd = ::mkstemp(templ.data());
+    return tempFileIn(tempDir(), prefix);
+}
+
+std::string tempFileIn(const std::string& folder, const std::string& prefix) {
+    std::string templ = includeTrailingDelimiter(folder.empty() ? "." : folder) + prefix + "XXXXXX";
+    int fd = ::mkostemp(templ.data(), O_CLOEXEC);
     if (fd < 0) return {};
     ::close(fd);
     return templ;
+}
+
+bool renameFile(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool deleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+// Reading the mask means setting it; the engine runs archive work on one
+// thread, so the short window does no harm.
+unsigned creationMask() {
+    mode_t m = ::umask(022);
+    ::umask(m);
+    return static_cast<unsigned>(m);
 }
 
 std::string tempDirName(const std::string& prefix) {

@@ -53,6 +53,14 @@ std::string tempDir();
 std::string tempFileName(const std::string& prefix);
 // The same for a folder.
 std::string tempDirName(const std::string& prefix);
+// A new empty file with a unique name starting with prefix inside folder
+// (for output that is renamed into place when complete); empty on failure.
+std::string tempFileIn(const std::string& folder, const std::string& prefix);
+// Gives a file a new name, replacing any entry of that name in one step.
+bool renameFile(const std::string& from, const std::string& to);
+bool deleteFile(const std::string& path);
+// The process's file-creation mask (umask).
+unsigned creationMask();
 
 // Folder of the running program, with a trailing '/'.
 std::string programDir();

@@ -72,6 +72,26 @@ TEST(Folders, TempNamesCarryThePrefixAndHonourTmpdir) {
     unsetenv("TMPDIR");
 }
 
+TEST(Folders, FilesBesideATargetAndReplacingRenames) {
+    TempDir dir;
+    std::string t = tempFileIn(dir.path(), ".x");
+    EXPECT_EQ(extractFilePath(t), dir.path() + "/");
+    EXPECT_EQ(extractFileName(t).substr(0, 2), ".x");
+    testsupport::writeFile(dir / "target", std::string("old"));
+    testsupport::writeFile(t, std::string("new"));
+    EXPECT_TRUE(renameFile(t, dir / "target"));
+    EXPECT_FALSE(pathExists(t));
+    auto v = testsupport::readFile(dir / "target");
+    EXPECT_EQ(std::string(v.begin(), v.end()), "new");
+    EXPECT_TRUE(tempFileIn(dir / "missing", ".x").empty());
+    EXPECT_TRUE(deleteFile(dir / "target"));
+    EXPECT_FALSE(deleteFile(dir / "target"));
+    mode_t old = umask(027);
+    EXPECT_EQ(creationMask(), 027u);
+    EXPECT_EQ(creationMask(), 027u) << "reading leaves the mask as it was";
+    umask(old);
+}
+
 TEST(Times, PathTimeStamps) {
     TempDir dir;
     std::string f = dir / "t";

@@ -1,0 +1,6 @@
+// The uuencode text decoder under hostile input; see TextDecoderFuzz.h.
+#include "fuzz/TextDecoderFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return textfuzz::run(uucodec::Scheme::UU, data, size);
+}

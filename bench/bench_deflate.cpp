@@ -147,7 +147,7 @@ std::map<std::string, Result>& results() {
 // Our compressor as the ZIP writer runs it: streaming input in 64 KiB
 // reads, output through the 64 KiB buffer into a preallocated sink.
 std::size_t olmekCompress(const Bytes& in, int level, Bytes& sink) {
-    Deflater d(level);
+    Deflater d(level, in.size());
     std::size_t pos = 0, out = 0;
     d.Input = [&](std::uint8_t* buf, std::size_t cap) {
         const std::size_t n = std::min(cap, in.size() - pos);
@@ -221,6 +221,36 @@ void BM_Libdeflate(benchmark::State& s) {
 }
 #endif
 
+// Many small members, as in a folder of source files: a fresh compressor
+// for each 4 KiB piece of the first 8 MiB of a corpus.
+template <std::size_t (*Compress)(const Bytes&, int, Bytes&)>
+void runSmall(benchmark::State& state, const char* who) {
+    const int which = static_cast<int>(state.range(0));
+    const int level = static_cast<int>(state.range(1));
+    const Bytes& all = corpus(which);
+    std::vector<Bytes> pieces;
+    for (std::size_t at = 0; at + 4096 <= std::min<std::size_t>(all.size(), 8u << 20); at += 4096)
+        pieces.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
+                            all.begin() + static_cast<std::ptrdiff_t>(at + 4096));
+    Bytes sink(8192);
+    std::size_t total = 0;
+    for (auto _ : state) {
+        total = 0;
+        for (const Bytes& p : pieces) total += Compress(p, level, sink);
+        benchmark::DoNotOptimize(sink.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pieces.size() * 4096));
+    state.counters["size"] = static_cast<double>(total);
+    state.SetLabel(std::string(corpusName(which)) + "-4k " + who + " " + std::to_string(level));
+}
+
+void BM_OlmekSmall(benchmark::State& s) {
+    runSmall<olmekCompress>(s, "olmek");
+}
+void BM_ZlibSmall(benchmark::State& s) {
+    runSmall<zlibCompress>(s, "zlib");
+}
+
 void levels(benchmark::internal::Benchmark* b) {
     for (int which : {0, 1})
         for (int level : {1, 3, 5, 6, 9}) b->Args({which, level});
@@ -229,6 +259,8 @@ void levels(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Olmek)->Apply(levels);
 BENCHMARK(BM_Zlib)->Apply(levels);
+BENCHMARK(BM_OlmekSmall)->Apply(levels);
+BENCHMARK(BM_ZlibSmall)->Apply(levels);
 #ifdef OLMEK_HAVE_LIBDEFLATE
 BENCHMARK(BM_Libdeflate)->Apply(levels);
 #endif
@@ -259,9 +291,8 @@ void printSummary() {
     std::printf("\nolmek against its zlib peer level (size: ours/theirs, lower is better;"
                 " speed: ours/theirs, higher is better)\n");
     const std::pair<int, int> pairs[] = {{1, 1}, {3, 3}, {5, 6}, {9, 9}};
-    for (int which : {0, 1}) {
+    for (std::string c : {"text", "binary", "text-4k", "binary-4k"}) {
         for (auto [ours, theirs] : pairs) {
-            const std::string c = corpusName(which);
             auto a = results().find(c + " olmek " + std::to_string(ours));
             auto z = results().find(c + " zlib " + std::to_string(theirs));
             if (a == results().end() || z == results().end()) continue;

@@ -22,10 +22,13 @@ constexpr std::size_t kReadChunk = 1 << 16;
 constexpr std::int32_t kLookahead = 2 * kMaxMatch + 16;
 constexpr std::int32_t kMaxBlockBytes = 1 << 18;
 constexpr std::size_t kMaxSeqs = 1 << 16;
+// Hash table sizes in bits, at most; small inputs get smaller tables, since
+// filling the tables would cost more than compressing.
 constexpr int kChainBits = 16;
 constexpr int kHash3Bits = 15;
 constexpr int kHash4Bits = 15;
 constexpr int kBucketBits = 15;
+constexpr int kMinTableBits = 10;
 constexpr std::int32_t kNil = -(1 << 30);
 
 // Fast: one table of two-entry buckets, greedy.  The others walk hash
@@ -68,22 +71,25 @@ inline std::uint64_t load64(const std::uint8_t* p) {
     return v;
 }
 
-inline std::uint32_t hash3(std::uint32_t v) {
-    return ((v << 8) * 0x1E35A7BDu) >> (32 - kHash3Bits);
+// Multiplicative hashes of 3, 4 and 5 bytes to `bits` bits.
+inline std::uint32_t hash3(std::uint32_t v, int bits) {
+    return ((v << 8) * 0x1E35A7BDu) >> (32 - bits);
 }
 
 inline std::uint32_t hash4(std::uint32_t v, int bits) {
     return (v * 0x1E35A7BDu) >> (32 - bits);
 }
 
-// Hash of the first ChainBytes bytes at p.
-template <int ChainBytes> inline std::uint32_t chainHash(const std::uint8_t* p) {
-    if constexpr (ChainBytes == 4) {
-        return hash4(load32(p), kChainBits);
-    } else {
-        const std::uint64_t v = load64(p) << (64 - 8 * ChainBytes);
-        return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - kChainBits));
-    }
+inline std::uint32_t hash5(const std::uint8_t* p, int bits) {
+    const std::uint64_t v = load64(p) << 24;
+    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+}
+
+// Table size in bits for an input of about `size` bytes.
+int tableBits(int maxBits, std::uint64_t size) {
+    int bits = kMinTableBits;
+    while (bits < maxBits && (std::uint64_t(1) << (bits - 1)) < size) ++bits;
+    return bits;
 }
 
 // Length of the common prefix of a and b from `len` on, at most maxLen.
@@ -148,13 +154,17 @@ template <typename T> std::unique_ptr<T[]> table(bool needed, std::size_t n) {
 } // namespace
 
 struct Deflater::Engine {
-    explicit Engine(int level)
-        : prm(kLevels[std::clamp(level, 1, 9)]), win(new std::uint8_t[kBufSize + kBufPad]),
-          buckets(table<std::int32_t>(fast(), 2u << kBucketBits)),
-          head(table<std::int32_t>(!fast(), 1u << kChainBits)),
+    Engine(int level, std::uint64_t sizeHint)
+        : prm(kLevels[std::clamp(level, 1, 9)]), bucketBits(tableBits(kBucketBits, sizeHint)),
+          chainBits(tableBits(kChainBits, sizeHint)), bits3(tableBits(kHash3Bits, sizeHint)),
+          bits4(tableBits(kHash4Bits, sizeHint)),
+          prevUsed(sizeHint < kWindow ? static_cast<std::size_t>(sizeHint) + 1 : kWindow),
+          win(new std::uint8_t[kBufSize + kBufPad]),
+          buckets(table<std::int32_t>(fast(), 2u << bucketBits)),
+          head(table<std::int32_t>(!fast(), 1u << chainBits)),
           prev(table<std::int32_t>(!fast(), kWindow)),
-          head3(table<std::int32_t>(!fast(), 1u << kHash3Bits)),
-          head4(table<std::int32_t>(!fast() && prm.chainBytes > 4, 1u << kHash4Bits)),
+          head3(table<std::int32_t>(!fast(), 1u << bits3)),
+          head4(table<std::int32_t>(!fast() && prm.chainBytes > 4, 1u << bits4)),
           seqs(new Seq[kMaxSeqs]) {}
 
     bool fast() const { return prm.parse == Parse::Fast; }
@@ -170,6 +180,10 @@ struct Deflater::Engine {
     }
 
     LevelParams prm;
+    int bucketBits, chainBits, bits3, bits4;
+    // Chain links a small input can reach; the others are written before
+    // they are read (every position is hashed before a slide).
+    std::size_t prevUsed;
     std::unique_ptr<std::uint8_t[]> win;
     // Positions in the tables are window-buffer offsets; kNil is empty.
     std::unique_ptr<std::int32_t[]> buckets; // fast level: two per hash
@@ -195,11 +209,19 @@ struct Deflater::Engine {
 
     // ---- hash chains -------------------------------------------------------
 
+    // Hash of the first CB bytes at p.
+    template <int CB> std::uint32_t chainHash(const std::uint8_t* p) const {
+        if constexpr (CB == 4)
+            return hash4(load32(p), chainBits);
+        else
+            return hash5(p, chainBits);
+    }
+
     template <int CB> void insert(std::int32_t q) {
         const std::uint8_t* in = win.get() + q;
         const std::uint32_t v = load32(in);
-        head3[hash3(v)] = q;
-        if constexpr (CB > 4) head4[hash4(v, kHash4Bits)] = q;
+        head3[hash3(v, bits3)] = q;
+        if constexpr (CB > 4) head4[hash4(v, bits4)] = q;
         const std::uint32_t h = chainHash<CB>(in);
         prev[q & kWindowMask] = head[h];
         head[h] = q;
@@ -234,12 +256,12 @@ struct Deflater::Engine {
         const std::uint8_t* const w = win.get();
         const std::uint8_t* in = w + q;
         const std::uint32_t cur = load32(in);
-        const std::uint32_t h3 = hash3(cur);
+        const std::uint32_t h3 = hash3(cur, bits3);
         const std::int32_t c3 = head3[h3];
         head3[h3] = q;
         std::int32_t c4 = kNil;
         if constexpr (CB > 4) {
-            const std::uint32_t h4 = hash4(cur, kHash4Bits);
+            const std::uint32_t h4 = hash4(cur, bits4);
             c4 = head4[h4];
             head4[h4] = q;
         }
@@ -287,7 +309,7 @@ struct Deflater::Engine {
         return best;
     }
 
-    static std::uint32_t bucketHash(std::uint32_t v) { return hash4(v, kBucketBits); }
+    std::uint32_t bucketHash(std::uint32_t v) const { return hash4(v, bucketBits); }
 
     // ---- sequences and blocks --------------------------------------------
 
@@ -377,14 +399,15 @@ struct Deflater::Engine {
     // ---- input -------------------------------------------------------------
 
     template <typename Fn> void forEachTable(Fn fn) {
-        if (buckets) fn(buckets.get(), 2u << kBucketBits);
-        if (head) fn(head.get(), 1u << kChainBits);
-        if (prev) fn(prev.get(), kWindow);
-        if (head3) fn(head3.get(), 1u << kHash3Bits);
-        if (head4) fn(head4.get(), 1u << kHash4Bits);
+        if (buckets) fn(buckets.get(), 2u << bucketBits);
+        if (head) fn(head.get(), 1u << chainBits);
+        if (prev) fn(prev.get(), prevUsed);
+        if (head3) fn(head3.get(), 1u << bits3);
+        if (head4) fn(head4.get(), 1u << bits4);
     }
 
     void slide(std::int32_t by) {
+        prevUsed = kWindow;
         std::memmove(win.get(), win.get() + by, static_cast<std::size_t>(end - by));
         end -= by;
         p -= by;
@@ -608,7 +631,8 @@ struct Deflater::Engine {
     }
 };
 
-Deflater::Deflater(int level) : e_(std::make_unique<Engine>(level)) {}
+Deflater::Deflater(int level, std::uint64_t sizeHint)
+    : e_(std::make_unique<Engine>(level, sizeHint)) {}
 
 Deflater::~Deflater() = default;
 
@@ -633,7 +657,7 @@ std::size_t Deflater::WorkingSetBytes(int level) {
 
 std::vector<std::uint8_t> deflateBuffer(std::span<const std::uint8_t> in, int level,
                                         Deflater::Stats* stats) {
-    Deflater d(level);
+    Deflater d(level, in.size());
     std::size_t pos = 0;
     std::vector<std::uint8_t> out;
     d.Input = [&](std::uint8_t* buf, std::size_t cap) {

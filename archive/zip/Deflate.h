@@ -30,8 +30,10 @@ public:
     using InputFn = std::function<std::size_t(std::uint8_t* buffer, std::size_t capacity)>;
     using OutputFn = std::function<void(std::uint8_t* data, std::size_t length)>;
 
-    // Levels outside 1..9 are clamped.
-    explicit Deflater(int level);
+    // Levels outside 1..9 are clamped.  A hint of the input size lets a
+    // small input use smaller hash tables; any input size works with any
+    // hint.
+    explicit Deflater(int level, std::uint64_t sizeHint = UINT64_MAX);
     ~Deflater();
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;

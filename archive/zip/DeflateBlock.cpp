@@ -14,6 +14,16 @@ constexpr std::uint8_t kPrecodeOrder[kNumPrecode] = {16, 17, 18, 0, 8,  7, 9,  6
                                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
 constexpr std::uint8_t kPrecodeExtra[kNumPrecode] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                                      0, 0, 0, 0, 0, 0, 2, 3, 7};
+constexpr std::array<std::uint8_t, 256> kReverse8 = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned r = 0;
+        for (int b = 0; b < 8; ++b) r |= ((i >> b) & 1u) << (7 - b);
+        t[i] = static_cast<std::uint8_t>(r);
+    }
+    return t;
+}();
+
 // Frequencies are packed with the symbol into one word for sorting.
 constexpr std::uint32_t kFreqCap = (1u << 23) - 1;
 
@@ -167,9 +177,8 @@ void buildCodes(const std::uint8_t* lens, int n, std::uint16_t* codes) {
             continue;
         }
         const unsigned c = next[l]++;
-        unsigned r = 0;
-        for (int b = 0; b < l; ++b) r |= ((c >> b) & 1u) << (l - 1 - b);
-        codes[s] = static_cast<std::uint16_t>(r);
+        const unsigned r = kReverse8[c & 0xFF] << 8 | kReverse8[c >> 8];
+        codes[s] = static_cast<std::uint16_t>(r >> (16 - l));
     }
 }
 

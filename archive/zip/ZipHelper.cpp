@@ -49,7 +49,7 @@ void TZlZipHelper::deflate(int level) {
     crc_ = 0xFFFFFFFF;
     BytesIn = 0;
     reportedAt_ = 0;
-    Deflater d(level);
+    Deflater d(level, InSize);
     d.Input = [this](std::uint8_t* buf, std::size_t cap) {
         const std::size_t n = in_.Read(buf, cap);
         if (n) {

@@ -345,7 +345,7 @@ struct Deflater::Engine {
         if (fileType == 2) {
             std::uint64_t ctl = 0, text = 0;
             for (int c = 0; c < 256; ++c) ((c < 7 || c > 127) ? ctl : text) += blockF.litlen[c];
-            fileType = ctl > text / 4 ? 0 : 1;
+            fileType = ctl * 4 > text ? 0 : 1;
         }
         const int type = writeBlock(bw, plan, seqs.get(), n, win.get() + blockStart,
                                     static_cast<std::uint32_t>(endPos - blockStart), last);

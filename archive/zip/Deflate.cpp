@@ -37,8 +37,10 @@ enum class Parse { Fast, Greedy, Lazy, Lazy2 };
 
 struct LevelParams {
     Parse parse;
-    int chainBytes;       // bytes hashed for the chains (4 or 5)
-    bool hash3Everywhere; // hash 3-byte strings inside matches too
+    // Bytes hashed for the chains: 4, or 5 with a table of the latest 4-byte
+    // strings beside them.  The 4-byte levels, built for speed, leave the
+    // 3-byte table alone inside matches.
+    int chainBytes;
     unsigned depth;       // chain candidates searched per position
     unsigned nice;        // a match this long ends the search
     unsigned maxLazy;     // a match this long is taken without looking ahead
@@ -47,16 +49,16 @@ struct LevelParams {
 };
 
 constexpr LevelParams kLevels[10] = {
-    {Parse::Fast, 4, false, 0, 258, 0, 0, 32768},     // 0: not used
-    {Parse::Fast, 4, false, 0, 258, 0, 0, 32768},     // 1
-    {Parse::Greedy, 4, false, 4, 32, 0, 0, 32768},    // 2
-    {Parse::Lazy, 4, false, 6, 32, 16, 8, 32768},     // 3
-    {Parse::Lazy, 5, true, 16, 64, 32, 8, 16384},     // 4
-    {Parse::Lazy, 5, true, 32, 128, 64, 16, 16384},   // 5
-    {Parse::Lazy, 5, true, 64, 128, 128, 16, 16384},  // 6
-    {Parse::Lazy2, 5, true, 96, 258, 258, 32, 8192},  // 7
-    {Parse::Lazy2, 5, true, 144, 258, 258, 32, 8192}, // 8
-    {Parse::Lazy2, 5, true, 192, 258, 258, 32, 8192}, // 9
+    {Parse::Fast, 4, 0, 258, 0, 0, 32768},      // 0: not used
+    {Parse::Fast, 4, 0, 258, 0, 0, 32768},      // 1
+    {Parse::Greedy, 4, 4, 32, 0, 0, 32768},     // 2
+    {Parse::Lazy, 4, 6, 32, 16, 8, 32768},      // 3
+    {Parse::Lazy, 5, 16, 64, 32, 8, 16384},     // 4
+    {Parse::Lazy, 5, 32, 128, 64, 16, 16384},   // 5
+    {Parse::Lazy, 5, 64, 128, 128, 16, 16384},  // 6
+    {Parse::Lazy2, 5, 96, 258, 258, 32, 8192},  // 7
+    {Parse::Lazy2, 5, 144, 258, 258, 32, 8192}, // 8
+    {Parse::Lazy2, 5, 192, 258, 258, 32, 8192}, // 9
 };
 
 inline std::uint32_t load32(const std::uint8_t* p) {

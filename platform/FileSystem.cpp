@@ -74,6 +74,12 @@ int getAttributes(const std::string& path) {
     return attr;
 }
 
+std::optional<unsigned> fileMode(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<unsigned>(st.st_mode) & 0xFFFFu;
+}
+
 bool setAttributes(const std::string& path, int dosAttr) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return false;

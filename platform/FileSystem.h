@@ -32,6 +32,9 @@ bool pathExists(const std::string& path);
 
 // DOS attributes of a file as this platform maps them; -1 when missing.
 int getAttributes(const std::string& path);
+// The Unix mode (file type and permission bits) of a file; nullopt when
+// missing.
+std::optional<unsigned> fileMode(const std::string& path);
 // Applies the read-only bit (owner write permission); other bits ignored.
 bool setAttributes(const std::string& path, int dosAttr);
 // Applies Unix permission bits (setuid, setgid and sticky are never set).

@@ -1,0 +1,93 @@
+#include "archive/zip/InsertHelper.h"
+
+#include <memory>
+
+#include "archive/core/Crc.h"
+#include "archive/zip/ZipHelper.h"
+#include "archive/zip/ZlExceptions.h"
+#include "platform/FileSystem.h"
+#include "platform/Time.h"
+
+namespace {
+
+// Host Unix, format version 2.0.
+constexpr std::uint16_t kVersionMadeBy = 0x0314;
+// The name's UTF-8 flag belongs to the name, not to the data.
+constexpr std::uint16_t kUtf8NameFlag = 0x0800;
+
+std::uint8_t methodNumber(TZlZipSupportedMethod m) {
+    switch (m) {
+    case smStored:
+        return 0;
+    case smDeflated:
+        return 8;
+    case smBestMethod:
+        return 11;
+    }
+    return 255;
+}
+
+std::uint32_t crcOfStream(TZlStream& s) {
+    std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[1 << 16]);
+    std::uint32_t crc = 0xFFFFFFFF;
+    while (const std::size_t n = s.Read(buf.get(), 1 << 16)) Crc32Update(buf.get(), n, crc);
+    return ~crc;
+}
+
+} // namespace
+
+void ZlInsertHelper(const TZlInsertSettings& Settings, TZlZipItem& Item, TZlStream& OutStream) {
+    struct ReleaseCipher {
+        TZlZipItem& item;
+        ~ReleaseCipher() { item.Decoder.reset(); }
+    } release{Item};
+
+    Item.SetGeneralPurposeBitFlag(Item.GeneralPurposeBitFlag() & kUtf8NameFlag);
+    Item.SetCompressedSize(0);
+
+    // Resolved against the base folder without changing the process's
+    // current folder.
+    std::string path = Item.DiskFileName;
+    if (!Settings.BaseDirectory.empty() && !path.empty() && path[0] != plat::PathDelim)
+        path = plat::includeTrailingDelimiter(Settings.BaseDirectory) + path;
+    TZlFileStream file(path, fmOpenRead | fmShareDenyWrite);
+
+    const int dosAttr = plat::getAttributes(path);
+    const unsigned mode = plat::fileMode(path).value_or(0);
+    Item.SetExternalFileAttributes(mode << 16 |
+                                   static_cast<std::uint32_t>(dosAttr < 0 ? 0 : dosAttr));
+    Item.SetUncompressedSize(static_cast<std::uint64_t>(file.Size()));
+    const std::uint32_t dos = plat::unixToDos(plat::fileModificationTime(path).value_or(0));
+    Item.SetLastModFileTime(static_cast<std::uint16_t>(dos & 0xFFFF));
+    Item.SetLastModFileDate(static_cast<std::uint16_t>(dos >> 16));
+    Item.SetVersionMadeBy(kVersionMadeBy);
+
+    const bool encrypting = !Settings.Password.empty();
+    if (encrypting) {
+        // The header's check byte needs the CRC before the data is written.
+        const std::uint32_t crc = crcOfStream(file);
+        Item.SetCRC32(crc);
+        file.SetPosition(0);
+        Item.Decoder = std::make_unique<TZlZDecoder>(Settings.Password, crc);
+        Item.Decoder->WriteEncryptionHeader(OutStream);
+    }
+
+    TZlZipHelper helper(file, Item.Decoder.get(), OutStream);
+    helper.Method = methodNumber(Settings.CompressionMethodToUse);
+    helper.DeflationOption = Settings.DeflationOption;
+    helper.OnProgress = Settings.OnProgress;
+    helper.Execute();
+    if (encrypting && helper.CRC != Item.CRC32()) throw EZlZipBadCRC();
+
+    Item.SetCRC32(helper.CRC);
+    Item.SetUncompressedSize(helper.BytesIn);
+    Item.SetInternalFileAttributes(helper.IsText() ? 1 : 0);
+    Item.SetCompressionMethod(helper.Method);
+    Item.SetVersionNeededToExtract(helper.Method == 8 ? 20 : 10);
+    if (encrypting) {
+        Item.SetCompressedSize(helper.CompressedSize + TZlZDecoder::HeaderSize);
+        Item.SetGeneralPurposeBitFlag(Item.GeneralPurposeBitFlag() | 1);
+    } else {
+        Item.SetCompressedSize(helper.CompressedSize);
+    }
+}

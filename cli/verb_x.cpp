@@ -1,12 +1,8 @@
 // olmek-cli x and t: extract the members of an archive, or decode them and
 // check their CRCs without writing anything.  Both verbs live here because
 // they share the extractor table and the event handlers.
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <memory>
 #include <string>
 
@@ -15,6 +11,7 @@
 #include "archive/list/ArcLister.h"
 #include "cli/Verb.h"
 #include "platform/FileSystem.h"
+#include "platform/Terminal.h"
 
 namespace {
 
@@ -32,19 +29,9 @@ struct Options {
 std::string askLine(const std::string& prompt, bool echo) {
     std::fprintf(stderr, "%s", prompt.c_str());
     std::fflush(stderr);
-    termios old{};
-    bool restore = false;
-    if (!echo && tcgetattr(STDIN_FILENO, &old) == 0) {
-        termios quiet = old;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        restore = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
-    }
-    std::string line;
-    if (!std::getline(std::cin, line)) line.clear();
-    if (restore) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &old);
-        std::fprintf(stderr, "\n");
-    }
+    std::string line = plat::readInputLine(echo).value_or(std::string());
+    // The unechoed line end did not move the cursor on.
+    if (!echo) std::fprintf(stderr, "\n");
     return line;
 }
 
@@ -135,7 +122,7 @@ int run(const std::vector<std::string>& args, bool test) {
     x->TestOnly = test;
     for (const auto& p : o.passwords) x->Passwords.Add(p);
 
-    const bool tty = isatty(STDIN_FILENO);
+    const bool tty = plat::inputIsTerminal();
     const std::string root = x->ExtractDir();
     auto shown = [&](const std::string& fn) {
         return cli::printable(fn.compare(0, root.size(), root) == 0 ? fn.substr(root.size()) : fn);

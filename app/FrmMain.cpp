@@ -300,12 +300,12 @@ void TfrmMain::bindCommands() {
         {"SourceFileMask1", [c] { c->FileMask(); }},
         {"Exit1", [this] { close(); }},
         {"ConnectNetworkDrive1",
-         [this, c] {
-             if (c->ConnectNetworkDrive()) RebuildDriveMenu();
+         [this] {
+             if (desk::connectNetworkDrive(this)) RebuildDriveMenu();
          }},
         {"DisconnectNetworkDrive1",
-         [this, c] {
-             if (c->DisconnectNetworkDrive()) RebuildDriveMenu();
+         [this] {
+             if (desk::disconnectNetworkDrive(this)) RebuildDriveMenu();
          }},
         {"Configure1", [c] { c->Configure(); }},
         {"UseCompressionWizard1", [] {}}, // the checkable action flips itself

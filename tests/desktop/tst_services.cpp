@@ -89,7 +89,7 @@ private slots:
         QVERIFY(dynamic_cast<QtMessageService*>(&messageService()));
     }
 
-    void qtBoxesShowTheDesignTexts() {
+    void qtBoxesShowTextLinesAndCaption() {
         QString text, title;
         answerNextBox(QMessageBox::No, &text, &title);
         QCOMPARE(MessageDlg("a.txt\rExtract failed\r\rOnEnd Event...", mtInformation, mbYes | mbNo),

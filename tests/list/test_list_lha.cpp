@@ -260,7 +260,7 @@ TEST(ListLhaHeaders, PackedLargerThanUnpacked) {
 // Level 2: the name and folder come from extended headers, the time is a
 // Unix time; -lhd- entries follow the ShowBlankDirs rule; a backslash and
 // a 0xFF in stored names become '/'.
-TEST(ListLhaHeaders, Level2NamesFoldersAndSpec) {
+TEST(ListLhaHeaders, Level2NamesFoldersAndMasks) {
     TempDir dir;
     std::string arc = lhaHeader2("-lhd-", 0, 0, 1000000000, 0, {bytes({0x02}) + "DOCS\xff"}) +
                       lhaHeader2("-lh0-", 3, 3, 1000000000, 7,

@@ -9,9 +9,9 @@
 #include "archive/core/ArcRoot.h"
 #include "archive/extract/Extractors.h"
 #include "archive/list/ArcLister.h"
+#include "cli/Ask.h"
 #include "cli/Verb.h"
 #include "platform/FileSystem.h"
-#include "platform/Terminal.h"
 
 namespace {
 
@@ -25,15 +25,6 @@ struct Options {
     std::string mask = "*.*";
     std::int64_t maxSize = -1; // refuse archives that state more output than this
 };
-
-std::string askLine(const std::string& prompt, bool echo) {
-    std::fprintf(stderr, "%s", prompt.c_str());
-    std::fflush(stderr);
-    std::string line = plat::readInputLine(echo).value_or(std::string());
-    // The unechoed line end did not move the cursor on.
-    if (!echo) std::fprintf(stderr, "\n");
-    return line;
-}
 
 int usage(bool test) {
     std::fprintf(
@@ -122,7 +113,7 @@ int run(const std::vector<std::string>& args, bool test) {
     x->TestOnly = test;
     for (const auto& p : o.passwords) x->Passwords.Add(p);
 
-    const bool tty = plat::inputIsTerminal();
+    const bool tty = cli::interactive();
     const std::string root = x->ExtractDir();
     auto shown = [&](const std::string& fn) {
         return cli::printable(fn.compare(0, root.size(), root) == 0 ? fn.substr(root.size()) : fn);
@@ -137,11 +128,8 @@ int run(const std::vector<std::string>& args, bool test) {
     x->OnFileExists = [&](TObject*, const std::string& fn, TDateTime, bool& accept) {
         if (o.overwrite != 0)
             accept = o.overwrite > 0;
-        else if (tty) {
-            std::string answer = askLine("replace " + shown(fn) + "? [y/N] ", true);
-            accept = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
-        } else
-            accept = false;
+        else
+            accept = tty && cli::askYes("replace " + shown(fn) + "?");
         declined = !accept;
     };
     x->OnBegin = [&](TObject*, const std::string& fn, int, bool& extract) {
@@ -154,7 +142,7 @@ int run(const std::vector<std::string>& args, bool test) {
             tryAgain = false;
             return;
         }
-        password = askLine("password for " + shown(fn) + ": ", false);
+        password = cli::askLine("password for " + shown(fn) + ": ", false);
     };
     x->OnEnd = [&](TObject*, const std::string& fn, bool pass) {
         const char* verdict = declined ? "skipped" : pass ? "ok" : "CRC error";

@@ -3,6 +3,8 @@
 # packages first (as root, or through sudo).
 BUILD ?= build
 JOBS ?= 2
+# Warnings are errors here, as in CI; WERROR=OFF only shows them.
+WERROR ?= ON
 CMAKE_FLAGS ?=
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -22,7 +24,7 @@ deps:
 	fi
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DOLMEK_WERROR=$(WERROR) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -39,7 +41,7 @@ test: build
 
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DOLMEK_FUZZ=ON -DOLMEK_TESTS=OFF \
-	  -DOLMEK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DOLMEK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOLMEK_WERROR=$(WERROR) \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" \
 	  -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link"
 	cmake --build $(BUILD)-fuzz -j $(JOBS)

@@ -3,11 +3,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QLabel>
-#include <QProcess>
+#include <QLineEdit>
 #include <QProgressBar>
-#include <QStandardPaths>
 
 #include "app/ArcListWindow.h"
 #include "app/Dialogs.h"
@@ -22,7 +20,6 @@
 #include "archive/list/ArcLister.h"
 #include "desktop/FolderPicker.h"
 #include "desktop/MessageBox.h"
-#include "desktop/Mounts.h"
 #include "desktop/Shell.h"
 #include "desktop/VisibleText.h"
 #include "shellctl/FolderEnumerator.h"
@@ -227,48 +224,4 @@ Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcTyp
     if (p2) p2->hide();
     zipProgress_ = false;
     return ExtractResult::Done;
-}
-
-bool Commands::ConnectNetworkDrive() {
-    const QString gio = QStandardPaths::findExecutable("gio");
-    if (gio.isEmpty()) {
-        desk::showInformation("No network mount tool (gio) was found.", &frame_);
-        return false;
-    }
-    bool ok = false;
-    const QString address = QInputDialog::getText(
-        &frame_, "Connect Network Disk",
-        "Address (for example smb://server/share):", QLineEdit::Normal, {}, &ok);
-    if (!ok || address.trimmed().isEmpty()) return false;
-    QProcess p;
-    p.start(gio, {"mount", address.trimmed()});
-    p.waitForFinished(60000);
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        desk::showInformation(QString::fromLocal8Bit(p.readAllStandardError()).trimmed(), &frame_);
-        return false;
-    }
-    return true;
-}
-
-bool Commands::DisconnectNetworkDrive() {
-    const QString gio = QStandardPaths::findExecutable("gio");
-    if (gio.isEmpty()) {
-        desk::showInformation("No network mount tool (gio) was found.", &frame_);
-        return false;
-    }
-    QStringList remote;
-    for (const desk::MountEntry& m : desk::systemMounts())
-        if (m.driveType == desk::DRIVE_REMOTE) remote << m.mountPoint;
-    if (remote.isEmpty()) {
-        desk::showInformation("No network disk is connected.", &frame_);
-        return false;
-    }
-    bool ok = false;
-    const QString which = QInputDialog::getItem(&frame_, "Disconnect Network Disk",
-                                                "Network disk:", remote, 0, false, &ok);
-    if (!ok) return false;
-    QProcess p;
-    p.start(gio, {"mount", "-u", which});
-    p.waitForFinished(60000);
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }

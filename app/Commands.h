@@ -30,8 +30,6 @@ public:
     void Configure();
     void About();
     void NotAvailable();
-    bool ConnectNetworkDrive();
-    bool DisconnectNetworkDrive();
 
     // Lists an archive in the plain list window, shown modally;
     // beforeShow runs just before it appears.

@@ -54,8 +54,8 @@ int toOffset(const QString& text, int def) {
 
 } // namespace
 
-const QList<MenuItemSpec>& mainMenuSpec() {
-    static const QList<MenuItemSpec> spec = {
+const QList<MenuItemDef>& mainMenuItems() {
+    static const QList<MenuItemDef> items = {
         {"File1", "CompressFile1", "&Compress File", "F2",
          "Pack a file (making a copy of the original file and then compressing it)", true},
         {"File1", "DecompressFile1", "&Decompress File", "F3",
@@ -117,7 +117,7 @@ const QList<MenuItemSpec>& mainMenuSpec() {
         {"Help1", "-", "", "", "", true},
         {"Help1", "About1", "About", "", "", true},
     };
-    return spec;
+    return items;
 }
 
 QString recordPathOfCaption(const QString& caption) {
@@ -189,7 +189,7 @@ void TfrmMain::buildMenus() {
     }
     // Ctrl+F belongs to the File menu and does nothing.
     actions_["File1"]->setShortcut(QKeySequence("Ctrl+F"));
-    for (const MenuItemSpec& s : mainMenuSpec()) {
+    for (const MenuItemDef& s : mainMenuItems()) {
         QMenu* m = byName.value(s.menu);
         QAction* a = nullptr;
         if (QString(s.name) == "-") {
@@ -300,12 +300,12 @@ void TfrmMain::bindCommands() {
         {"SourceFileMask1", [c] { c->FileMask(); }},
         {"Exit1", [this] { close(); }},
         {"ConnectNetworkDrive1",
-         [this, c] {
-             if (c->ConnectNetworkDrive()) RebuildDriveMenu();
+         [this] {
+             if (desk::connectNetworkDrive(this)) RebuildDriveMenu();
          }},
         {"DisconnectNetworkDrive1",
-         [this, c] {
-             if (c->DisconnectNetworkDrive()) RebuildDriveMenu();
+         [this] {
+             if (desk::disconnectNetworkDrive(this)) RebuildDriveMenu();
          }},
         {"Configure1", [c] { c->Configure(); }},
         {"UseCompressionWizard1", [] {}}, // the checkable action flips itself

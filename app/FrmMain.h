@@ -25,7 +25,7 @@ struct MountEntry;
 inline constexpr const char* kAppTitle = "OLMEK 95 beta 5";
 
 // One item of the main menu: its component name, caption, shortcut and hint.
-struct MenuItemSpec {
+struct MenuItemDef {
     const char* menu; // component name of the menu ("File1", ...)
     const char* name; // component name of the item, or "-" for a separator
     const char* caption;
@@ -33,7 +33,7 @@ struct MenuItemSpec {
     const char* hint;
     bool visible;
 };
-const QList<MenuItemSpec>& mainMenuSpec();
+const QList<MenuItemDef>& mainMenuItems();
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT

@@ -31,7 +31,7 @@ QString trimControl(const QString& s) {
     return s.mid(b, e - b);
 }
 
-bool designTrue(const QString& text) {
+bool storedTrue(const QString& text) {
     return !text.isEmpty() && QStringLiteral("1TYty").contains(text[0]);
 }
 
@@ -141,7 +141,7 @@ bool isTopLevel(QObject* o) {
     return w && w->isWindow();
 }
 
-// Properties that the forms' designs name differently from Qt.
+// Properties whose stored names differ from Qt's.
 enum class Special { None, Height, Width, Left, Top, WindowState, Text, Items, Checked, Caption };
 
 Special specialOf(QObject* o, const QString& property) {
@@ -276,7 +276,7 @@ bool setSpecialText(QWidget* w, Special s, const QString& text) {
         break;
     }
     case Special::Checked:
-        qobject_cast<QAbstractButton*>(w)->setChecked(designTrue(text));
+        qobject_cast<QAbstractButton*>(w)->setChecked(storedTrue(text));
         break;
     case Special::None:
         return false;
@@ -284,7 +284,7 @@ bool setSpecialText(QWidget* w, Special s, const QString& text) {
     return true;
 }
 
-// The Qt property a design name refers to: the name as given, else with a
+// The Qt property a stored name refers to: the name as given, else with a
 // lower-case first letter ("Enabled" -> "enabled").
 QMetaProperty findProperty(QObject* o, const QString& property) {
     const QMetaObject* mo = o->metaObject();
@@ -396,7 +396,7 @@ bool TIniOut::setPropertyText(QObject* component, const QString& property, QObje
         const int value = mp.enumerator().keyToValue(text.trimmed().toLatin1().constData(), &ok);
         v = value;
     } else if (id == QMetaType::Bool) {
-        v = designTrue(text);
+        v = storedTrue(text);
     } else if (id == QMetaType::QString) {
         v = text;
     } else if (isIntegerType(id)) {

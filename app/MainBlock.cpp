@@ -9,9 +9,25 @@
 #include "app/Dialogs.h"
 #include "app/Forms.h"
 #include "app/FrmMain.h"
-#include "desktop/Desktop.h"
+#include "archive/core/Hooks.h"
+#include "desktop/FileInfo.h"
+#include "desktop/MessageBox.h"
 
 namespace app {
+
+void installEngineHooks() {
+    SetProcessMessagesHook([] { QCoreApplication::processEvents(); });
+    SetShellInfoHooks(
+        [](const std::string& name) {
+            return desk::iconIndexForName(QString::fromStdString(name));
+        },
+        [](const std::string& name) {
+            return desk::typeNameForName(QString::fromStdString(name)).toStdString();
+        });
+    SetDesignMessageBoxHook([](const std::string& text) {
+        desk::MessageDlg(QString::fromStdString(text), desk::mtWarning, desk::mbOK);
+    });
+}
 
 void initApplication(QApplication& a) {
     a.setApplicationName("OLMEK95");
@@ -23,7 +39,7 @@ void initApplication(QApplication& a) {
     QIcon icon;
     for (int size : {16, 32, 48}) icon.addPixmap(logoPixmap(size));
     a.setWindowIcon(icon);
-    desk::InitDesktop();
+    installEngineHooks();
 }
 
 TfrmMain* createMainWindows(const QStringList& arguments) {

@@ -1,25 +1,31 @@
 // Questions to the person at the terminal.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <iostream>
 #include <string>
+
+#include "platform/Terminal.h"
 
 namespace cli {
 
 inline bool interactive() {
-    return isatty(STDIN_FILENO);
+    return plat::inputIsTerminal();
 }
 
-// Asks a yes/no question on standard error; only an answer starting with
-// 'y' or 'Y' is a yes.
-inline bool askYes(const std::string& question) {
-    std::fprintf(stderr, "%s [y/N] ", question.c_str());
+// Asks on standard error and returns the answer line (empty when the input
+// ends); with echo off, as for a password, the typing is not shown.
+inline std::string askLine(const std::string& prompt, bool echo = true) {
+    std::fprintf(stderr, "%s", prompt.c_str());
     std::fflush(stderr);
-    std::string line;
-    if (!std::getline(std::cin, line)) return false;
+    std::string line = plat::readInputLine(echo).value_or(std::string());
+    // The unechoed line end did not move the cursor on.
+    if (!echo) std::fprintf(stderr, "\n");
+    return line;
+}
+
+// Asks a yes/no question; only an answer starting with 'y' or 'Y' is a yes.
+inline bool askYes(const std::string& question) {
+    const std::string line = askLine(question + " [y/N] ");
     return !line.empty() && (line[0] == 'y' || line[0] == 'Y');
 }
 

@@ -1,9 +1,10 @@
 #include "cli/Verb.h"
 
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/File.h"
+#include "platform/Time.h"
 
 namespace cli {
 
@@ -31,12 +32,8 @@ static void usage(FILE* out) {
 }
 
 int main(int argc, char** argv) {
-    // A file-size limit then fails the write (reported as a full disk)
-    // instead of killing the program half-way through a file.
-    std::signal(SIGXFSZ, SIG_IGN);
-    // Local time from the system's zone, named once: without TZ the C
-    // library looks at /etc/localtime again for every time it converts.
-    setenv("TZ", ":/etc/localtime", 0);
+    plat::failWritesAtFileSizeLimit();
+    plat::settleLocalTimeZone();
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -1,18 +1,15 @@
 // olmek-cli x and t: extract the members of an archive, or decode them and
 // check their CRCs without writing anything.  Both verbs live here because
 // they share the extractor table and the event handlers.
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <memory>
 #include <string>
 
 #include "archive/core/ArcRoot.h"
 #include "archive/extract/Extractors.h"
 #include "archive/list/ArcLister.h"
+#include "cli/Ask.h"
 #include "cli/Verb.h"
 #include "platform/FileSystem.h"
 
@@ -28,25 +25,6 @@ struct Options {
     std::string mask = "*.*";
     std::int64_t maxSize = -1; // refuse archives that state more output than this
 };
-
-std::string askLine(const std::string& prompt, bool echo) {
-    std::fprintf(stderr, "%s", prompt.c_str());
-    std::fflush(stderr);
-    termios old{};
-    bool restore = false;
-    if (!echo && tcgetattr(STDIN_FILENO, &old) == 0) {
-        termios quiet = old;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        restore = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
-    }
-    std::string line;
-    if (!std::getline(std::cin, line)) line.clear();
-    if (restore) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &old);
-        std::fprintf(stderr, "\n");
-    }
-    return line;
-}
 
 int usage(bool test) {
     std::fprintf(
@@ -135,7 +113,7 @@ int run(const std::vector<std::string>& args, bool test) {
     x->TestOnly = test;
     for (const auto& p : o.passwords) x->Passwords.Add(p);
 
-    const bool tty = isatty(STDIN_FILENO);
+    const bool tty = cli::interactive();
     const std::string root = x->ExtractDir();
     auto shown = [&](const std::string& fn) {
         return cli::printable(fn.compare(0, root.size(), root) == 0 ? fn.substr(root.size()) : fn);
@@ -150,11 +128,8 @@ int run(const std::vector<std::string>& args, bool test) {
     x->OnFileExists = [&](TObject*, const std::string& fn, TDateTime, bool& accept) {
         if (o.overwrite != 0)
             accept = o.overwrite > 0;
-        else if (tty) {
-            std::string answer = askLine("replace " + shown(fn) + "? [y/N] ", true);
-            accept = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
-        } else
-            accept = false;
+        else
+            accept = tty && cli::askYes("replace " + shown(fn) + "?");
         declined = !accept;
     };
     x->OnBegin = [&](TObject*, const std::string& fn, int, bool& extract) {
@@ -167,7 +142,7 @@ int run(const std::vector<std::string>& args, bool test) {
             tryAgain = false;
             return;
         }
-        password = askLine("password for " + shown(fn) + ": ", false);
+        password = cli::askLine("password for " + shown(fn) + ": ", false);
     };
     x->OnEnd = [&](TObject*, const std::string& fn, bool pass) {
         const char* verdict = declined ? "skipped" : pass ? "ok" : "CRC error";

@@ -1,6 +1,9 @@
-# Warnings for the project's own targets only.
+# Warnings for the project's own targets only; errors when OLMEK_WERROR is on.
 function(olmek_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(OLMEK_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # olmek_library(NAME SOURCES... [DEPS libs...]) - one static library per module folder.

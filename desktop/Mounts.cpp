@@ -3,9 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMap>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
+
+#include "desktop/MessageBox.h"
 
 namespace desk {
 
@@ -179,6 +184,79 @@ int GetDriveType(const QString& path) {
             type = DRIVE_RAMDISK;
     }
     return type;
+}
+
+namespace {
+
+MountResult runMountTool(const QStringList& arguments) {
+    MountResult r;
+    const QString tool = mountTool();
+    if (tool.isEmpty()) {
+        r.message = "No network mount tool (gio) was found.";
+        return r;
+    }
+    QProcess p;
+    p.start(tool, arguments);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.message = "The network mount tool did not finish within a minute.";
+        return r;
+    }
+    r.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (r.ok) return r;
+    r.message = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+    if (r.message.isEmpty()) r.message = "The network mount tool failed.";
+    return r;
+}
+
+} // namespace
+
+QString mountTool() {
+    return QStandardPaths::findExecutable("gio");
+}
+
+MountResult mountNetworkShare(const QString& address) {
+    return runMountTool({"mount", address});
+}
+
+MountResult unmountNetworkShare(const QString& mountPoint) {
+    return runMountTool({"mount", "-u", mountPoint});
+}
+
+bool connectNetworkDrive(QWidget* parent) {
+    if (mountTool().isEmpty()) {
+        showInformation("No network mount tool (gio) was found.", parent);
+        return false;
+    }
+    bool ok = false;
+    const QString address = QInputDialog::getText(
+        parent, "Connect Network Disk",
+        "Address (for example smb://server/share):", QLineEdit::Normal, {}, &ok);
+    if (!ok || address.trimmed().isEmpty()) return false;
+    const MountResult r = mountNetworkShare(address.trimmed());
+    if (!r.ok) showInformation(r.message, parent);
+    return r.ok;
+}
+
+bool disconnectNetworkDrive(QWidget* parent) {
+    if (mountTool().isEmpty()) {
+        showInformation("No network mount tool (gio) was found.", parent);
+        return false;
+    }
+    QStringList remote;
+    for (const MountEntry& m : systemMounts())
+        if (m.driveType == DRIVE_REMOTE) remote << m.mountPoint;
+    if (remote.isEmpty()) {
+        showInformation("No network disk is connected.", parent);
+        return false;
+    }
+    bool ok = false;
+    const QString which = QInputDialog::getItem(parent, "Disconnect Network Disk",
+                                                "Network disk:", remote, 0, false, &ok);
+    if (!ok) return false;
+    return unmountNetworkShare(which).ok;
 }
 
 } // namespace desk

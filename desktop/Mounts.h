@@ -1,9 +1,12 @@
 // Mounted file systems as the program's "drives": mount points from
-// /proc/self/mounts with the drive types the program knows.
+// /proc/self/mounts with the drive types the program knows; network drives
+// connected and disconnected with the desktop's mount tool (gio mount).
 #pragma once
 
 #include <QList>
 #include <QString>
+
+class QWidget;
 
 namespace desk {
 
@@ -50,5 +53,28 @@ QString driveCaption(const MountEntry& m);
 // The mount point holding path (the drive root of a path), and its type.
 QString mountPointOf(const QString& path);
 int GetDriveType(const QString& path);
+
+// The mount tool ("gio" on PATH); empty when none is installed.
+QString mountTool();
+
+// What a run of the mount tool gave: success, or its error text.
+struct MountResult {
+    bool ok = false;
+    QString message;
+};
+
+// Mounts a share given by address ("smb://server/share", "sftp://host/path")
+// or unmounts a network drive by its mount point, waiting at most a minute.
+// The tool gets no input: a share that needs a password it cannot ask for
+// fails instead of waiting.
+MountResult mountNetworkShare(const QString& address);
+MountResult unmountNetworkShare(const QString& mountPoint);
+
+// The Connect and Disconnect Network Disk dialogs: ask for the address, or
+// for one of the network drives, and run the mount tool.  True when a drive
+// was connected or disconnected, so that the drive menu needs rebuilding.
+// Without the tool, an information box says so.
+bool connectNetworkDrive(QWidget* parent);
+bool disconnectNetworkDrive(QWidget* parent);
 
 } // namespace desk

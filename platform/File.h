@@ -64,6 +64,10 @@ private:
     std::int64_t wbufStart_ = 0;
 };
 
+// Makes a write beyond the process's file-size limit (ulimit -f) fail, as a
+// full disk does, instead of ending the process half-way through a file.
+void failWritesAtFileSizeLimit();
+
 // Reads a whole file; nullopt on failure.
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
 bool writeWholeFile(const std::string& path, const void* data, std::size_t n);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
@@ -115,6 +116,36 @@ std::optional<std::int64_t> fileSize(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     return static_cast<std::int64_t>(st.st_size);
+}
+
+namespace {
+
+bool equalsNoCase(const char* a, const std::string& b) {
+    std::size_t i = 0;
+    for (; a[i] != 0 && i < b.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        const auto lx = x >= 'A' && x <= 'Z' ? x + 32 : x, ly = y >= 'A' && y <= 'Z' ? y + 32 : y;
+        if (lx != ly) return false;
+    }
+    return a[i] == 0 && i == b.size();
+}
+
+} // namespace
+
+std::string findNameNoCase(const std::string& folder, const std::string& name) {
+    std::string exact = folder + name;
+    if (fileExists(exact) || name.find('/') != std::string::npos) return exact;
+    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return exact;
+    std::string found = exact;
+    while (const dirent* e = ::readdir(d)) {
+        if (equalsNoCase(e->d_name, name)) {
+            found = folder + e->d_name;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
 }
 
 std::string getCurrentDir() {

@@ -30,6 +30,12 @@ bool fileExists(const std::string& path); // any non-directory entry
 bool directoryExists(const std::string& path);
 bool pathExists(const std::string& path);
 
+// A file named in a DOS archive, looked up the way DOS did, without regard
+// to ASCII case: folder + name when that file exists (or name holds a '/'),
+// else folder + the first entry of folder whose name differs only in case,
+// else folder + name.  folder ends with '/' or is empty (the current folder).
+std::string findNameNoCase(const std::string& folder, const std::string& name);
+
 // DOS attributes of a file as this platform maps them; -1 when missing.
 int getAttributes(const std::string& path);
 // The Unix mode (file type and permission bits) of a file; nullopt when

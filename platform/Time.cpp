@@ -1,6 +1,7 @@
 #include "platform/Time.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 
 namespace plat {
@@ -127,6 +128,10 @@ DateTime now() {
     struct timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     return unixToDateTime(ts.tv_sec) + ts.tv_nsec / 1e6 / 86400000.0;
+}
+
+void settleLocalTimeZone() {
+    ::setenv("TZ", ":/etc/localtime", 0);
 }
 
 } // namespace plat

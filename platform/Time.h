@@ -34,4 +34,9 @@ std::int64_t dosToUnix(std::uint32_t dos);
 
 DateTime now();
 
+// Names the local time zone once for the process (TZ=":/etc/localtime"
+// unless TZ is set): without TZ the C library reads /etc/localtime again for
+// every conversion.  Call before any other thread starts.
+void settleLocalTimeZone();
+
 } // namespace plat

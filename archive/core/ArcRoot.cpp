@@ -141,8 +141,8 @@ std::string TZipCommon::FileTypeName(const std::string& Name) const {
 
 void TZipCommon::Loaded() {
     TArcRoot::Loaded();
-    // A form may have stored an empty specification; listing and extracting
-    // then mean every member.
+    // A form may have stored an empty FileSpec; listing and extracting then
+    // mean every member.
     if (FileSpec_.empty()) FileSpec_ = "*.*";
 }
 

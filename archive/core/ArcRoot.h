@@ -114,7 +114,7 @@ public:
     int ProgressStep() const { return (static_cast<int>(ProgressNotify) + 1) * 5; }
     std::uint8_t LastPercent = 0;
 
-    // Shell helpers for list rows (filled by the desktop layer).
+    // Shell helpers for list rows, answered through the hooks of Hooks.h.
     int IconIndex() const;
     std::string FileTypeName(const std::string& Name) const;
 

@@ -1,4 +1,4 @@
-// Process-wide hooks that the desktop layer fills in; the engine works
+// Process-wide hooks that the desktop program fills in; the engine works
 // without them.
 #pragma once
 

@@ -36,9 +36,8 @@ struct ArjHeader {
 
 // Volume extensions: A01..A99, then 100..999.
 std::string volumeExtension(int number, bool lower) {
-    std::string ext = number < 10    ? "A0" + std::to_string(number)
-                      : number < 100 ? "A" + std::to_string(number)
-                                     : std::to_string(number);
+    std::string ext = number < 10 ? "A0" : number < 100 ? "A" : "";
+    ext += std::to_string(number);
     if (lower)
         for (char& c : ext) c = static_cast<char>(c == 'A' ? 'a' : c);
     return ext;

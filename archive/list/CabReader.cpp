@@ -1,6 +1,4 @@
 // Cabinet directory, following a set into its next cabinets.
-#include <cctype>
-#include <dirent.h>
 #include <set>
 
 #include "archive/list/DirectoryReader.h"
@@ -16,34 +14,6 @@ constexpr std::uint16_t kReservePresent = 0x0004;
 constexpr std::uint16_t kContinuedFromPrev = 0xFFFD;
 constexpr std::uint16_t kContinuedPrevAndNext = 0xFFFF;
 constexpr std::size_t kMaxCabName = 255;
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// Cabinets name their siblings as DOS did, without regard to case.
-std::string findNoCase(const std::string& folder, const std::string& name) {
-    std::string exact = folder;
-    exact.append(name);
-    if (plat::fileExists(exact) || name.find('/') != std::string::npos) return exact;
-    DIR* d = opendir(folder.empty() ? "." : folder.c_str());
-    if (!d) return exact;
-    std::string found = exact;
-    while (dirent* e = readdir(d)) {
-        if (equalsNoCase(e->d_name, name)) {
-            found = folder;
-            found.append(e->d_name);
-            break;
-        }
-    }
-    closedir(d);
-    return found;
-}
 
 class CabReader : public DirectoryReader {
 public:
@@ -161,7 +131,8 @@ private:
     void nextCabinet() {
         const std::string current = L.ArchiveFile();
         const std::string folder = plat::extractFilePath(current);
-        std::string path = findNoCase(folder, nextName_);
+        // Cabinets name their siblings as DOS did, without regard to case.
+        std::string path = plat::findNameNoCase(folder, nextName_);
         // A set that names a cabinet already walked would go round for ever.
         if (nextName_.empty() || visited_.count(path)) {
             L.EndWalk();
@@ -171,7 +142,7 @@ private:
         if (!plat::fileExists(path)) {
             // Named after the missing cabinet, so that the owner can ask for its disk.
             L.ReportError(path, nextDisk_, err::CabNextVolume);
-            path = findNoCase(folder, nextName_);
+            path = plat::findNameNoCase(folder, nextName_);
             if (!plat::fileExists(path)) {
                 L.OpenVolume(current);
                 L.Fail(err::FileNotFound);

@@ -15,12 +15,13 @@
 //              return std::unique_ptr<DirectoryReader>(new ArjReader(l)); });
 //
 // THE WALK (TArcLister::Activate)
-//   - clears the record and totals, sets CurrentPos := ArchiveStart and
-//     EndLimit := ArchiveSize, then calls prepare();
-//   - ReadPos := CurrentPos - 1; while ReadPos + HeaderSize <= EndLimit: the
-//     frame reads HeaderSize bytes at ReadPos into lister.Header(),
-//     CurrentPos := ReadPos + 1, ReadPos += HeaderSize, clears the member
-//     record and calls headerStep();
+//   - Activate clears the record and the totals, starts CurrentPos at
+//     ArchiveStart and EndLimit at ArchiveSize, then calls prepare();
+//   - the walk starts reading at ReadPos = CurrentPos - 1 (0-based) and goes
+//     on while a whole fixed header fits below EndLimit.  For each header
+//     the frame reads HeaderSize bytes at ReadPos into lister.Header(),
+//     points CurrentPos at them (1-based), moves ReadPos behind them, clears
+//     the member record and calls headerStep();
 //   - headerStep() either moves ReadPos to the next header or calls
 //     lister.EndWalk().  The frame ends the walk when a step leaves ReadPos
 //     at or before the header it read, so a step can never loop forever.

@@ -72,7 +72,7 @@ private slots:
     void loadOnlyItemIsNeverSaved();
     void skippedItems();
     void unconvertibleTextFallsBackToDefault();
-    void designNamesOfWidgets();
+    void storedPropertyNamesOfWidgets();
     void comboHistoryLoadsAsEntries();
     void windowStateRestoresMaximised();
     void singleValues();
@@ -289,7 +289,7 @@ void TestIniOut::unconvertibleTextFallsBackToDefault() {
     QCOMPARE(form.x(), 5);
 }
 
-void TestIniOut::designNamesOfWidgets() {
+void TestIniOut::storedPropertyNamesOfWidgets() {
     QWidget form;
     form.setObjectName("frmTest");
     auto* edit = new QLineEdit(&form);

@@ -10,16 +10,18 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "tests/desktop/QtTestEnv.h"
 #include "app/ArcListWindow.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmMain.h"
 #include "app/MainBlock.h"
 #include "app/Settings.h"
+#include "archive/core/Hooks.h"
+#include "desktop/FileInfo.h"
 #include "desktop/MessageBox.h"
 #include "desktop/Registration.h"
 #include "shellctl/FolderEnumerator.h"
+#include "tests/desktop/QtTestEnv.h"
 
 namespace {
 QString recordKey(int n) {
@@ -67,6 +69,7 @@ private slots:
     void commandLineModeWithMissingArchive();
     void normalStartOpensDefaultWindow();
     void fileTypesRegisteredAtStart();
+    void engineHooksReachTheDesktop();
 
 private:
     QTemporaryDir tmp_;
@@ -173,6 +176,19 @@ void TestStart::fileTypesRegisteredAtStart() {
     QFile list(desk::mimeAppsListFile());
     QVERIFY(list.open(QIODevice::ReadOnly));
     QVERIFY(list.readAll().contains("olmek95.desktop"));
+}
+
+void TestStart::engineHooksReachTheDesktop() {
+    app::installEngineHooks();
+    QCOMPARE(ShellIconIndex("a.zip"), desk::iconIndexForName("a.zip"));
+    QCOMPARE(QString::fromStdString(ShellTypeName("b.qqqz")), QString("QQQZ File"));
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    for (int i = 0; i < 50 && !ran; ++i) ProcessMessages();
+    QVERIFY(ran);
+    ShowDesignMessageBox("Invalid archive");
+    QCOMPARE(boxes_.texts(), QStringList({"Invalid archive"}));
+    QCOMPARE(boxes_.records[0].type, desk::mtWarning);
 }
 
 OLMEK_QTEST_MAIN(TestStart)

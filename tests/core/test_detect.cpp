@@ -106,7 +106,8 @@ TEST(Detect, SignatureTableOfPlainFiles) {
     };
     int n = 0;
     for (const auto& r : rows) {
-        std::string p = dir / ("f" + std::to_string(n++));
+        std::string p = dir / "f";
+        p += std::to_string(n++);
         writeFile(p, withPadding(r.head));
         auto v = detect(p);
         EXPECT_EQ(v.type, r.want) << "row " << n;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(MatchSpec, DesignExamples) {
+TEST(MatchSpec, EverydayMasks) {
     EXPECT_TRUE(MatchSpec("*.*", "A.TXT", false));
     EXPECT_TRUE(MatchSpec("*.*", "README", false)) << "a name without a dot gains .*";
     EXPECT_FALSE(MatchSpec("*.TXT", "A.TX", false));

@@ -1,8 +1,13 @@
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
 #include <QObject>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
 
+#include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
 #include "tests/desktop/QtTestEnv.h"
 
@@ -24,6 +29,39 @@ class MountsTest : public QObject {
         for (const MountEntry& m : list)
             if (m.mountPoint == point) return &m;
         return nullptr;
+    }
+
+    // A stand-in for gio on its own PATH: it logs its arguments, drains its
+    // input and fails with a message while a "fail" file exists.
+    QTemporaryDir bin_;
+    QByteArray savedPath_;
+
+    QString toolLog() const {
+        QFile f(bin_.path() + "/log");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    void resetTool(bool failing) {
+        QFile::remove(bin_.path() + "/log");
+        QFile::remove(bin_.path() + "/fail");
+        if (failing) {
+            QFile f(bin_.path() + "/fail");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+    }
+
+    // Runs act on the next input dialog that opens (cancelling it when act is
+    // empty); gives up after a few seconds so that a missing dialog fails.
+    static void answerNextInput(std::function<void(QInputDialog*)> act, int tries = 500) {
+        QTimer::singleShot(10, [=] {
+            if (auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                if (act)
+                    act(d);
+                else
+                    d->reject();
+                return;
+            }
+            if (tries > 0) answerNextInput(act, tries - 1);
+        });
     }
 
     static QString table() {
@@ -57,6 +95,32 @@ private slots:
         makeBlock("sdb", true);
         makeBlock("mmcblk0", true);
         makeBlock("sr0", true);
+
+        QVERIFY(bin_.isValid());
+        QFile gio(bin_.path() + "/gio");
+        QVERIFY(gio.open(QIODevice::WriteOnly));
+        const QString script = QString("#!/bin/sh\n"
+                                       "echo \"$*\" >> '%1/log'\n"
+                                       "while read -r line; do :; done\n"
+                                       "if [ -e '%1/fail' ]; then\n"
+                                       "  echo 'gio: smb://nowhere/x: Failed to mount' >&2\n"
+                                       "  exit 2\n"
+                                       "fi\n")
+                                   .arg(bin_.path());
+        gio.write(script.toUtf8());
+        gio.close();
+        gio.setPermissions(gio.permissions() | QFile::ExeOwner);
+        savedPath_ = qgetenv("PATH");
+        qputenv("PATH", bin_.path().toLocal8Bit());
+    }
+
+    void cleanupTestCase() { qputenv("PATH", savedPath_); }
+
+    void cleanup() {
+        desk::setMessageService(nullptr);
+        setMountsTablePath(QString());
+        setSysBlockDir("/sys/block");
+        qputenv("PATH", bin_.path().toLocal8Bit());
     }
 
     void drivesGetTheirTypes() {
@@ -151,6 +215,113 @@ private slots:
         setMountsTablePath(QString());
         setSysBlockDir("/sys/block");
         QVERIFY(!systemMounts().isEmpty() || !QFile::exists("/proc/self/mounts"));
+    }
+
+    void sharesAreMountedAndUnmountedWithTheTool() {
+        QCOMPARE(mountTool(), bin_.path() + "/gio");
+        resetTool(false);
+        QVERIFY(mountNetworkShare("smb://server/share").ok);
+        QVERIFY(unmountNetworkShare("/run/user/1000/gvfs/share").ok);
+        QCOMPARE(toolLog(),
+                 QString("mount smb://server/share\nmount -u /run/user/1000/gvfs/share\n"));
+
+        resetTool(true);
+        const MountResult r = mountNetworkShare("smb://nowhere/x");
+        QVERIFY(!r.ok);
+        QCOMPARE(r.message, QString("gio: smb://nowhere/x: Failed to mount"));
+        QVERIFY(!unmountNetworkShare("/mnt/x").ok);
+
+        qputenv("PATH", QByteArray("/nonexistent"));
+        QVERIFY(mountTool().isEmpty());
+        QCOMPARE(mountNetworkShare("smb://server/share").message,
+                 QString("No network mount tool (gio) was found."));
+    }
+
+    void connectDialogMountsTheTypedAddress() {
+        ScriptedMessageService boxes;
+        desk::setMessageService(&boxes);
+        resetTool(false);
+        answerNextInput([](QInputDialog* d) {
+            d->setTextValue("  sftp://host/path  ");
+            d->accept();
+        });
+        QVERIFY(connectNetworkDrive(nullptr));
+        QCOMPARE(toolLog(), QString("mount sftp://host/path\n"));
+
+        // Cancelled, or left empty: nothing runs.
+        resetTool(false);
+        answerNextInput({});
+        QVERIFY(!connectNetworkDrive(nullptr));
+        answerNextInput([](QInputDialog* d) {
+            d->setTextValue("   ");
+            d->accept();
+        });
+        QVERIFY(!connectNetworkDrive(nullptr));
+        QCOMPARE(toolLog(), QString());
+        QVERIFY(boxes.records.isEmpty());
+
+        // A failure shows the tool's own words.
+        resetTool(true);
+        answerNextInput([](QInputDialog* d) {
+            d->setTextValue("smb://nowhere/x");
+            d->accept();
+        });
+        QVERIFY(!connectNetworkDrive(nullptr));
+        QCOMPARE(boxes.texts(), QStringList({"gio: smb://nowhere/x: Failed to mount"}));
+    }
+
+    void disconnectDialogOffersTheNetworkDrives() {
+        ScriptedMessageService boxes;
+        desk::setMessageService(&boxes);
+        QTemporaryDir dir;
+        QDir().mkpath(dir.path() + "/share");
+        QDir().mkpath(dir.path() + "/nfs");
+        const QString path = dir.path() + "/mounts";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(("/dev/sda1 " + dir.path() + " ext4 rw 0 0\n//srv/share " + dir.path() +
+                 "/share cifs rw 0 0\nsrv:/x " + dir.path() + "/nfs nfs4 rw 0 0\n")
+                    .toUtf8());
+        f.close();
+        setMountsTablePath(path);
+
+        resetTool(false);
+        QStringList offered;
+        answerNextInput([&offered](QInputDialog* d) {
+            offered = d->comboBoxItems();
+            d->setTextValue(offered.value(1));
+            d->accept();
+        });
+        QVERIFY(disconnectNetworkDrive(nullptr));
+        QCOMPARE(offered, QStringList({dir.path() + "/nfs", dir.path() + "/share"}));
+        QCOMPARE(toolLog(), "mount -u " + dir.path() + "/share\n");
+
+        resetTool(false);
+        answerNextInput({});
+        QVERIFY(!disconnectNetworkDrive(nullptr));
+        resetTool(true);
+        answerNextInput([](QInputDialog* d) { d->accept(); });
+        QVERIFY(!disconnectNetworkDrive(nullptr));
+        QVERIFY(boxes.records.isEmpty());
+
+        // Only local drives: nothing to offer.
+        f.setFileName(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(("/dev/sda1 " + dir.path() + " ext4 rw 0 0\n").toUtf8());
+        f.close();
+        QVERIFY(!disconnectNetworkDrive(nullptr));
+        QCOMPARE(boxes.texts(), QStringList({"No network disk is connected."}));
+    }
+
+    void withoutTheToolTheDialogsSaySo() {
+        ScriptedMessageService boxes;
+        desk::setMessageService(&boxes);
+        qputenv("PATH", QByteArray("/nonexistent"));
+        QVERIFY(!connectNetworkDrive(nullptr));
+        QVERIFY(!disconnectNetworkDrive(nullptr));
+        QCOMPARE(boxes.texts(), QStringList({"No network mount tool (gio) was found.",
+                                             "No network mount tool (gio) was found."}));
+        QCOMPARE(boxes.records[0].type, mtInformation);
     }
 };
 

@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(mimeAppsListFile(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/mimeapps.list");
     }
 
-    void extensionsInDesignOrder() {
+    void archiveExtensionsAndTheirTypes() {
         QCOMPARE(archiveExtensions(),
                  QStringList({".ARC", ".ARJ", ".CAB", ".GZ", ".HA", ".LHA", ".LZH", ".PAK", ".RAR",
                               ".TAR", ".Z", ".ZIP", ".ZOO"}));

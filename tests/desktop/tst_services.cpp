@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "archive/core/Hooks.h"
-#include "desktop/Desktop.h"
 #include "desktop/FileInfo.h"
 #include "desktop/FolderPicker.h"
 #include "desktop/Launch.h"
@@ -91,7 +89,7 @@ private slots:
         QVERIFY(dynamic_cast<QtMessageService*>(&messageService()));
     }
 
-    void qtBoxesShowTheDesignTexts() {
+    void qtBoxesShowTextLinesAndCaption() {
         QString text, title;
         answerNextBox(QMessageBox::No, &text, &title);
         QCOMPARE(MessageDlg("a.txt\rExtract failed\r\rOnEnd Event...", mtInformation, mbYes | mbNo),
@@ -198,21 +196,6 @@ private slots:
         QDir().mkpath(path("looks.zip"));
         QCOMPARE(typeNameForName(path("looks.zip")), typeNameForName("x.zip"));
         QVERIFY(typeNameForFile(path("looks.zip")) != typeNameForName("x.zip"));
-    }
-
-    void initInstallsEngineHooks() {
-        InitDesktop();
-        QCOMPARE(ShellIconIndex("a.zip"), iconIndexForName("a.zip"));
-        QCOMPARE(QString::fromStdString(ShellTypeName("b.qqqz")), QString("QQQZ File"));
-        bool ran = false;
-        QTimer::singleShot(0, [&] { ran = true; });
-        for (int i = 0; i < 50 && !ran; ++i) ProcessMessages();
-        QVERIFY(ran);
-        ScriptedMessageService script;
-        setMessageService(&script);
-        ShowDesignMessageBox("Invalid archive");
-        QCOMPARE(script.texts(), QStringList({"Invalid archive"}));
-        QCOMPARE(script.records[0].type, mtWarning);
     }
 };
 

@@ -148,8 +148,9 @@ TEST_F(UnZipFrame, ErrorsBeforeOpeningHaveNoActivateOrDeactivate) {
 
 TEST_F(UnZipFrame, DirectoryErrorsAreFatalAndFollowedByDeactivate) {
     // A local header signature but no end record.
-    std::vector<std::uint8_t> junk = {'P', 'K', 3, 4};
-    junk.resize(64, 0x11);
+    std::vector<std::uint8_t> junk(64, 0x11);
+    const std::uint8_t signature[] = {'P', 'K', 3, 4};
+    std::copy(std::begin(signature), std::end(signature), junk.begin());
     TUnZIP z;
     prepare(z, write(junk));
     ASSERT_EQ(z.ArcType(), atZIP);

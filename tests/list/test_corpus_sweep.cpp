@@ -208,7 +208,7 @@ TEST(CorpusSweep, Cab) {
     sweep("cab", "7zz", false,
           {// 7-Zip rewrites the hostile names it lists; we show them as stored
            "cabextract__dirwalk-vulns.cab",
-           // a name ending in '.', which the file specification "*.*" does not match
+           // a name ending in '.', which the mask "*.*" does not match
            "cabextract__encoding-koi8.cab",
            // an empty name and a damaged entry table
            "libmspack__filename-read-violation-1.cab", "libmspack__filename-read-violation-3.cab"});

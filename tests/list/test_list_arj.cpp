@@ -79,9 +79,10 @@ TEST(ListArjInterop, MethodsFoldersAndComment) {
     const char* names[] = {"Stored", "Most", "2nd Most", "2nd Fast", "Fastest"};
     for (int m = 0; m <= 4; ++m) {
         SCOPED_TRACE(m);
-        std::string arc = dir / ("m" + std::to_string(m) + ".arj");
-        ASSERT_TRUE(run(dir / "src", "arj a -y -a1 -r -m" + std::to_string(m) + " -z../cmt.txt " +
-                                         arc + " '*'"));
+        const std::string method = std::to_string(m);
+        std::string arc = dir / ("m" + method + ".arj");
+        ASSERT_TRUE(
+            run(dir / "src", "arj a -y -a1 -r -m" + method + " -z../cmt.txt " + arc + " '*'"));
         Listing l = list(arc, "*.*", true);
         ASSERT_TRUE(l.ok);
         EXPECT_EQ(l.type, atARJ);

@@ -37,7 +37,10 @@ std::string lhaHeader01(int level, const std::string& method, const std::string&
                        le32s(level == 1 ? packed + std::uint32_t(extBytes.size()) : packed) +
                        le32s(unpacked) + le32s(kDos2010) + bytes({0x20, level}) +
                        bytes({int(name.size())}) + name + le16s(crc);
-    if (level == 1) body += "M" + le16s(exts.empty() ? 0 : sizes[0]);
+    if (level == 1) {
+        body += 'M';
+        body += le16s(exts.empty() ? 0 : sizes[0]);
+    }
     std::uint8_t sum = 0;
     for (char c : body) sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
     return bytes({int(body.size()), sum}) + body + extBytes;
@@ -102,11 +105,11 @@ TEST(ListLhaInterop, JlhaLevelsAndMethods) {
     const Variant variants[] = {
         {"z", "Stored"}, {"o5", "Frozen-5"}, {"o6", "Frozen-6"}, {"o7", "Frozen-7"}};
     for (int level = 0; level <= 2; ++level) {
+        const std::string lv = std::to_string(level);
         for (const auto& v : variants) {
-            SCOPED_TRACE(std::string("level ") + std::to_string(level) + " " + v.opts);
-            std::string arc = "t" + std::to_string(level) + v.opts + ".lzh";
-            ASSERT_TRUE(run(dir.path(), "jlha c" + std::to_string(level) + v.opts + "q " + arc +
-                                            " a.txt sub/b.txt"));
+            SCOPED_TRACE("level " + lv + " " + v.opts);
+            std::string arc = "t" + lv + v.opts + ".lzh";
+            ASSERT_TRUE(run(dir.path(), "jlha c" + lv + v.opts + "q " + arc + " a.txt sub/b.txt"));
             Listing l = list(dir / arc);
             ASSERT_TRUE(l.ok);
             EXPECT_EQ(l.type, atLHA);
@@ -148,8 +151,9 @@ TEST(ListLhaInterop, JlhaFolderEntries) {
     makeInputs(dir);
     for (int level = 0; level <= 2; ++level) {
         SCOPED_TRACE(level);
-        std::string arc = "d" + std::to_string(level) + ".lzh";
-        ASSERT_TRUE(run(dir.path(), "jlha c" + std::to_string(level) + "q " + arc + " sub"));
+        const std::string lv = std::to_string(level);
+        std::string arc = "d" + lv + ".lzh";
+        ASSERT_TRUE(run(dir.path(), "jlha c" + lv + "q " + arc + " sub"));
         Listing with = list(dir / arc, "*.*", true);
         ASSERT_TRUE(with.ok);
         Listing without = list(dir / arc, "*.*", false);
@@ -256,7 +260,7 @@ TEST(ListLhaHeaders, PackedLargerThanUnpacked) {
 // Level 2: the name and folder come from extended headers, the time is a
 // Unix time; -lhd- entries follow the ShowBlankDirs rule; a backslash and
 // a 0xFF in stored names become '/'.
-TEST(ListLhaHeaders, Level2NamesFoldersAndSpec) {
+TEST(ListLhaHeaders, Level2NamesFoldersAndMasks) {
     TempDir dir;
     std::string arc = lhaHeader2("-lhd-", 0, 0, 1000000000, 0, {bytes({0x02}) + "DOCS\xff"}) +
                       lhaHeader2("-lh0-", 3, 3, 1000000000, 7,
@@ -312,7 +316,8 @@ TEST(ListLhaHeaders, DamagedArchivesEndInOrder) {
         {"level 3 huge header", le16s(4) + "-lh0-" + le32s(0) + le32s(0) + le32s(0) +
                                     bytes({0x20, 3}) + le16s(0) + "U" + le32s(0x7FFFFFFF) +
                                     le32s(0) + std::string(8, '\0')},
-        {"unknown level", lhaHeader01(0, "-lh0-", "B.TXT", 1, 1, 1).replace(20, 1, "\x07") + "q"},
+        {"unknown level",
+         lhaHeader01(0, "-lh0-", "B.TXT", 1, 1, 1).replace(20, 1, 1, '\x07') + "q"},
         {"member data beyond the end", lhaHeader01(0, "-lh0-", "B.TXT", 0x7FFFFFF0, 1, 1)},
     };
     for (auto& c : cases) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <numeric>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using plat::File;
 using testsupport::TempDir;
@@ -76,4 +79,26 @@ TEST(File, ModificationTimeAndTruncate) {
     File g;
     ASSERT_TRUE(g.open(path, File::Mode::ReadWrite));
     EXPECT_EQ(g.modificationTime().value_or(0), 1000000000);
+}
+
+TEST(File, WritesBeyondTheFileSizeLimitFailInsteadOfEndingTheProcess) {
+    TempDir dir;
+    const std::string path = dir / "big.bin";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Exit codes: 0 = the write failed and the process lived on.
+        rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+        plat::failWritesAtFileSizeLimit();
+        std::vector<std::uint8_t> data(200000, 'x');
+        File f;
+        if (!f.open(path, File::Mode::Create)) ::_exit(4);
+        const bool wrote = f.write(data.data(), data.size()) && f.close();
+        ::_exit(wrote ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

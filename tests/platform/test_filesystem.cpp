@@ -109,3 +109,39 @@ TEST(Folders, CacheDirFollowsXdg) {
     setenv("HOME", "/tmp/home", 1);
     EXPECT_EQ(cacheDir(), "/tmp/home/.cache/olmek95/");
 }
+
+TEST(Folders, DosNamesAreFoundWithoutRegardToCase) {
+    TempDir dir;
+    const std::string folder = dir.path() + "/";
+    testsupport::writeFile(dir / "DISK2.CAB", "x");
+    testsupport::writeFile(dir / "exact.cab", "x");
+    testsupport::writeFile(dir / "EXACT.CAB", "x");
+    ASSERT_TRUE(forceDirectories(dir / "sub"));
+    struct Row {
+        std::string name, want;
+    };
+    const Row rows[] = {
+        {"disk2.cab", "DISK2.CAB"}, // only the case differs
+        {"DISK2.CAB", "DISK2.CAB"},
+        {"exact.cab", "exact.cab"}, // an exact match wins over the others
+        {"Exact.Cab", ""},          // one of the two, whichever the folder lists first
+        {"disk3.cab", "disk3.cab"}, // none: the name as given
+        {"disk2.ca", "disk2.ca"},   // a prefix is no match
+        {"sub/x.cab", "sub/x.cab"}, // paths are not searched
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string got = findNameNoCase(folder, r.name);
+        if (r.want.empty())
+            EXPECT_TRUE(got == folder + "exact.cab" || got == folder + "EXACT.CAB") << got;
+        else
+            EXPECT_EQ(got, folder + r.want);
+    }
+    EXPECT_EQ(findNameNoCase(dir / "missing/", "a.cab"), dir / "missing/a.cab");
+
+    // An empty folder is the current one.
+    const std::string cwd = getCurrentDir();
+    ASSERT_TRUE(setCurrentDir(dir.path()));
+    EXPECT_EQ(findNameNoCase("", "disk2.cab"), "DISK2.CAB");
+    ASSERT_TRUE(setCurrentDir(cwd));
+}

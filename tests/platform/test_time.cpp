@@ -60,3 +60,13 @@ TEST(UnixTime, FollowsTheLocalZoneAndDaylightSaving) {
     setZone("UTC");
     EXPECT_EQ(unixToDos(1625133600), dos(2021, 7, 1, 10, 0, 0));
 }
+
+TEST(UnixTime, SettlingTheZoneKeepsAChosenOneAndNamesTheSystemsOtherwise) {
+    setZone("Europe/Berlin");
+    settleLocalTimeZone();
+    EXPECT_STREQ(std::getenv("TZ"), "Europe/Berlin");
+    unsetenv("TZ");
+    settleLocalTimeZone();
+    EXPECT_STREQ(std::getenv("TZ"), ":/etc/localtime");
+    setZone("UTC");
+}

@@ -20,7 +20,10 @@ public:
 
 inline void fuzzDecode(fmt::Codec codec, const std::uint8_t* data, std::size_t size,
                        const dec::Params& params) {
-    static auto decoder = dec::DecoderTable::instance().make(codec);
+    // One decoder per codec, kept across runs as an extractor keeps them.
+    static dec::DecoderSet decoders;
+    dec::Decoder* decoder = decoders.get(codec);
+    if (!decoder) return;
     dec::MemorySource src(data, size);
     dec::Input in(src, size);
     CountingSink sink;

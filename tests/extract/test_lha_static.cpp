@@ -16,6 +16,7 @@
 #include "archive/format/LhaFormat.h"
 #include "tests/support/ByteWriter.h"
 #include "tests/support/DecoderHarness.h"
+#include "tests/support/LhaMembers.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -24,49 +25,12 @@ using testsupport::MsbBitWriter;
 
 namespace {
 
-struct Member {
-    lha::Header h;
-    Bytes data;
-};
-
-std::vector<Member> lhaMembers(const std::string& path) {
-    const Bytes file = testsupport::readFile(path);
-    auto read = [&](std::int64_t pos, void* buf, std::size_t n) {
-        if (pos < 0 || pos + static_cast<std::int64_t>(n) > static_cast<std::int64_t>(file.size()))
-            return false;
-        std::memcpy(buf, file.data() + pos, n);
-        return true;
-    };
-    std::vector<Member> out;
-    std::int64_t pos = 0;
-    const auto size = static_cast<std::int64_t>(file.size());
-    // Self-extracting programs and archives with a preamble: the first header.
-    lha::Header h;
-    while (pos + 22 <= size && lha::readHeader(read, pos, size, h) != lha::Status::Ok) ++pos;
-    while (lha::readHeader(read, pos, size, h) == lha::Status::Ok && h.NextPos() <= size) {
-        Member m{h, Bytes(file.begin() + h.DataPos(), file.begin() + h.NextPos())};
-        out.push_back(std::move(m));
-        pos = h.NextPos();
-    }
-    return out;
-}
+using testsupport::LhaMember;
 
 std::uint16_t crc16(const std::string& s) {
     std::uint16_t c = 0;
     Crc16Update(s.data(), s.size(), c);
     return c;
-}
-
-int bitsOf(const lha::Header& h) {
-    for (const fmt::MethodInfo& m : lha::methods())
-        if (m.Code == h.MethodCode()) return m.Variant;
-    return 0;
-}
-
-testsupport::DecodeResult decodeMember(const Member& m) {
-    return testsupport::decodeWith(fmt::Codec::LhaStatic, m.data,
-                                   testsupport::params(static_cast<std::uint64_t>(m.h.UnpackedSize),
-                                                       0, static_cast<std::uint8_t>(bitsOf(m.h))));
 }
 
 // The header of a block: its size and three single-symbol tables (the
@@ -105,11 +69,11 @@ TEST(LhaStatic, JlhaMembersOfEveryDictionarySize) {
         ASSERT_EQ(testsupport::run("cd '" + tmp.path() + "' && jlha a2o" + method + "q '" + arc +
                                    "' text.txt noise.bin far.bin >/dev/null 2>&1"),
                   0);
-        auto members = lhaMembers(arc);
+        auto members = testsupport::lhaMembers(arc);
         ASSERT_EQ(members.size(), 3u);
-        for (const Member& m : members) {
+        for (const LhaMember& m : members) {
             EXPECT_EQ(m.h.MethodId[3], method[0]);
-            auto r = decodeMember(m);
+            auto r = testsupport::decodeLhaMember(m);
             EXPECT_EQ(r.code, 0) << m.h.Name;
             EXPECT_TRUE(r.text == files.at(m.h.Name)) << m.h.Name;
         }
@@ -127,9 +91,10 @@ TEST(LhaStatic, CorpusMembers) {
           "commons-compress__test-macos-l0-lh5-rle.lha"}) {
         const std::string path = dir + "/" + name;
         if (!fs::exists(path)) continue;
-        for (const Member& m : lhaMembers(path)) {
-            if (bitsOf(m.h) == 0 || m.h.MethodId[3] == '0') continue;
-            auto r = decodeMember(m);
+        for (const LhaMember& m : testsupport::lhaMembers(path)) {
+            const fmt::MethodInfo* info = testsupport::lhaMethod(m.h);
+            if (!info || info->Decoder != fmt::Codec::LhaStatic) continue;
+            auto r = testsupport::decodeLhaMember(m);
             EXPECT_EQ(r.code, 0) << name;
             EXPECT_EQ(r.text.size(), static_cast<std::size_t>(m.h.UnpackedSize)) << name;
             EXPECT_EQ(crc16(r.text), m.h.Crc) << name;

@@ -1,5 +1,7 @@
 #include "archive/extract/UnZOO.h"
 
+#include <vector>
+
 #include "archive/extract/Extractors.h"
 #include "platform/Time.h"
 
@@ -39,17 +41,26 @@ void TUnZOO::ExtractMembers() {
     if (!a.Consistent()) RaiseError(ArchiveFile_, err::BadFileHeader);
     Activated();
 
-    std::int64_t pos = a.FirstEntry;
-    while (!Cancel()) {
-        zoo::Entry e;
-        if (zoo::readEntry(read, pos, size, e) != zoo::Status::Ok)
-            RaiseError(ArchiveFile_, err::BadFileHeader);
-        if (e.EndOfChain()) break;
-        // The chain only runs forward, so it cannot loop; data that runs
-        // past the end of the file is damage as well.
-        if (e.Next <= pos || static_cast<std::int64_t>(e.DataPos) + e.PackedSize > size)
-            RaiseError(ArchiveFile_, err::BadFileHeader);
-        pos = e.Next;
+    // An entry of the chain: false at its end.  The chain must run forward
+    // (so it cannot loop) and every member's data lie inside the file.
+    auto next = [&](std::int64_t pos, zoo::Entry& e, bool raise) {
+        const bool ok = zoo::readEntry(read, pos, size, e) == zoo::Status::Ok;
+        if (ok && e.EndOfChain()) return false;
+        if (ok && e.Next > pos && static_cast<std::int64_t>(e.DataPos) + e.PackedSize <= size)
+            return true;
+        if (raise) RaiseError(ArchiveFile_, err::BadFileHeader);
+        return false;
+    };
+    // Members that share data would multiply what a small archive expands
+    // to: such an archive is refused before anything is written.  Damage
+    // further on is met (and reported) when the walk gets there.
+    std::vector<TByteRange> ranges;
+    zoo::Entry e;
+    for (std::int64_t pos = a.FirstEntry; next(pos, e, false); pos = e.Next)
+        if (e.PackedSize) ranges.push_back({e.DataPos, std::uint64_t{e.DataPos} + e.PackedSize});
+    if (RangesOverlap(ranges)) RaiseError(ArchiveFile_, err::BadFileHeader);
+
+    for (std::int64_t pos = a.FirstEntry; !Cancel() && next(pos, e, true); pos = e.Next) {
         // An entry that was replaced or deleted is kept in the chain but is
         // no longer a member.
         if (e.Deleted) continue;

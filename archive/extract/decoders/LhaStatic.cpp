@@ -188,26 +188,24 @@ private:
         }
         // At least 56 bits, zero bits once the member's bytes are used up.
         void refill() {
-            if (e - p >= 8) {
-                bb |= load64be(p) >> bc;
-                p += (63 - bc) >> 3;
-                bc |= 56;
-                return;
-            }
-            bb &= bc ? ~std::uint64_t{0} << (64 - bc) : 0;
-            while (bc <= 56) {
-                if (p == e && !fill()) {
-                    ++pad;
-                    bc += 8;
-                } else if (e - p >= 8) {
-                    bb |= load64be(p) >> bc;
-                    p += (63 - bc) >> 3;
-                    bc |= 56;
-                } else {
-                    bb |= static_cast<std::uint64_t>(*p++) << (56 - bc);
-                    bc += 8;
+            if (e - p < 8) {
+                // Whole bytes near the end of the buffer, clearing what a word
+                // load may have left below the valid bits.
+                bb &= bc ? ~std::uint64_t{0} << (64 - bc) : 0;
+                while (bc <= 56 && e - p < 8) {
+                    if (p == e && !fill()) {
+                        ++pad;
+                        bc += 8;
+                    } else if (e - p < 8) {
+                        bb |= static_cast<std::uint64_t>(*p++) << (56 - bc);
+                        bc += 8;
+                    }
                 }
+                if (bc > 56) return;
             }
+            bb |= load64be(p) >> bc;
+            p += (63 - bc) >> 3;
+            bc |= 56;
         }
         void need(int n) {
             if (bc < n) refill();

@@ -45,6 +45,12 @@ TEST(LhaDecoders, EveryCorpusMemberWithADecoder) {
             EXPECT_EQ(r.code, 0) << what;
             EXPECT_EQ(r.text.size(), static_cast<std::size_t>(m.h.UnpackedSize)) << what;
             EXPECT_EQ(crc16(r.text), m.h.Crc) << what;
+            // The same, the bytes arriving a few and then many at a time.
+            auto pieces = testsupport::decodeInPieces(
+                info->Decoder, m.data,
+                testsupport::params(static_cast<std::uint64_t>(m.h.UnpackedSize), 0,
+                                    info->Variant));
+            EXPECT_TRUE(pieces.text == r.text) << what;
             decoded[std::string(m.h.MethodId, 5)]++;
         }
     }

@@ -81,31 +81,6 @@ TEST(LhaStatic, JlhaMembersOfEveryDictionarySize) {
     }
 }
 
-namespace {
-
-// Hands out a few bytes, then many, and so on, so that the decoder's input
-// buffer ends at every possible bit position and is then refilled at once.
-class TrickleSource : public dec::Source {
-public:
-    TrickleSource(const Bytes& data, std::size_t few) : data_(data), few_(few) {}
-    std::int64_t read(std::uint8_t* buf, std::size_t n) override {
-        const std::size_t want = step_ % 2 ? 1 + step_ / 2 % few_ : 64;
-        ++step_;
-        const std::size_t k = std::min({n, data_.size() - pos_, want});
-        std::memcpy(buf, data_.data() + pos_, k);
-        pos_ += k;
-        return static_cast<std::int64_t>(k);
-    }
-
-private:
-    const Bytes& data_;
-    std::size_t few_;
-    std::size_t pos_ = 0;
-    std::size_t step_ = 0;
-};
-
-} // namespace
-
 TEST(LhaStatic, InputInSmallPiecesDecodesTheSame) {
     if (!testsupport::haveTool("jlha")) GTEST_SKIP() << "jlha not installed";
     testsupport::TempDir tmp;
@@ -118,13 +93,11 @@ TEST(LhaStatic, InputInSmallPiecesDecodesTheSame) {
               0);
     auto members = testsupport::lhaMembers(tmp / "t.lzh");
     ASSERT_EQ(members.size(), 1u);
-    auto d = dec::DecoderTable::instance().make(fmt::Codec::LhaStatic);
     for (std::size_t few : {3, 7, 13}) {
-        TrickleSource src(members[0].data, few);
-        dec::Input in(src, members[0].data.size());
-        testsupport::StringSink sink;
-        d->decode(in, sink, testsupport::params(text.size(), 0, 16));
-        EXPECT_TRUE(sink.text == text) << few;
+        auto r = testsupport::decodeInPieces(fmt::Codec::LhaStatic, members[0].data,
+                                             testsupport::params(text.size(), 0, 16), few);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(r.text == text) << few;
     }
 }
 

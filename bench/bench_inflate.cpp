@@ -1,19 +1,26 @@
 // Inflate throughput beside zlib's inflate on the same streams, made by zlib
-// at level 6 when the program starts.  Compare the medians of
+// at level 6 when the program starts, and the static Huffman decoder of LHA
+// and ARJ beside them on the same data, packed by jlha (-lh5- and -lh7-)
+// when it is installed.  Compare the medians of
 //   bench_inflate --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "archive/extract/Decoder.h"
 #include "archive/extract/decoders/Inflate.h"
+#include "archive/format/LhaFormat.h"
 
 namespace {
 
@@ -233,12 +240,105 @@ void BM_InflateBinary_Zlib(benchmark::State& s) {
     zlibInflate(s, false);
 }
 
+// The member of a one-file LHA archive made by jlha with the given method
+// digit; empty when jlha is missing or fails.
+std::vector<std::uint8_t> lhaPacked(const std::vector<std::uint8_t>& plain, char method) {
+    if (std::system("command -v jlha >/dev/null 2>&1") != 0) return {};
+    std::string dir = (fs::temp_directory_path() / "olmeklhabenchXXXXXX").string();
+    if (!mkdtemp(dir.data())) return {};
+    {
+        std::ofstream f(dir + "/data", std::ios::binary);
+        f.write(reinterpret_cast<const char*>(plain.data()), std::streamsize(plain.size()));
+    }
+    const std::string cmd =
+        "cd '" + dir + "' && jlha a1o" + std::string(1, method) + "q a.lzh data >/dev/null 2>&1";
+    std::vector<std::uint8_t> arc, member;
+    if (std::system(cmd.c_str()) == 0) appendFile(arc, dir + "/a.lzh");
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    auto read = [&](std::int64_t pos, void* buf, std::size_t n) {
+        if (pos < 0 || std::size_t(pos) + n > arc.size()) return false;
+        std::memcpy(buf, arc.data() + pos, n);
+        return true;
+    };
+    lha::Header h;
+    if (lha::readHeader(read, 0, std::int64_t(arc.size()), h) == lha::Status::Ok &&
+        h.NextPos() <= std::int64_t(arc.size()) && h.UnpackedSize == std::int64_t(plain.size()))
+        member.assign(arc.begin() + h.DataPos(), arc.begin() + h.NextPos());
+    return member;
+}
+
+// The archive is read whole: the corpus limit must not cut it.
+const std::vector<std::uint8_t>& lhaMember(bool text, char method) {
+    static std::map<std::pair<bool, char>, std::vector<std::uint8_t>> made;
+    auto key = std::make_pair(text, method);
+    auto it = made.find(key);
+    if (it == made.end()) it = made.emplace(key, lhaPacked(corpus(text).plain, method)).first;
+    return it->second;
+}
+
+class FlatSink : public dec::Sink {
+public:
+    explicit FlatSink(std::vector<std::uint8_t>& out) : out_(out) {}
+    bool write(const std::uint8_t* p, std::size_t n) override {
+        if (n > out_.size() - pos) return false;
+        std::memcpy(out_.data() + pos, p, n);
+        pos += n;
+        return true;
+    }
+    std::size_t pos = 0;
+
+private:
+    std::vector<std::uint8_t>& out_;
+};
+
+// The decoder layer as the extractors drive it: 32 KB input blocks, the
+// output through a sink that copies into a flat buffer.
+void olmekLhaStatic(benchmark::State& state, bool text, char method) {
+    const Corpus& c = corpus(text);
+    const std::vector<std::uint8_t>& packed = lhaMember(text, method);
+    if (packed.empty()) {
+        state.SkipWithError("jlha not available");
+        return;
+    }
+    std::vector<std::uint8_t> out(c.plain.size());
+    auto decoder = dec::DecoderTable::instance().make(fmt::Codec::LhaStatic);
+    dec::Params p;
+    p.Size = c.plain.size();
+    p.Variant = method == '5' ? 13 : method == '6' ? 15 : 16;
+    for (auto _ : state) {
+        dec::MemorySource src(packed.data(), packed.size());
+        dec::Input in(src, packed.size());
+        FlatSink sink(out);
+        decoder->decode(in, sink, p);
+        if (sink.pos != out.size()) state.SkipWithError("lha decode failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    if (out != c.plain) state.SkipWithError("output differs");
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(c.plain.size()));
+    state.counters["ratio%"] = 100.0 * double(packed.size()) / double(c.plain.size());
+}
+
+void BM_LhaStaticText_lh5(benchmark::State& s) {
+    olmekLhaStatic(s, true, '5');
+}
+void BM_LhaStaticBinary_lh5(benchmark::State& s) {
+    olmekLhaStatic(s, false, '5');
+}
+void BM_LhaStaticText_lh7(benchmark::State& s) {
+    olmekLhaStatic(s, true, '7');
+}
+
 } // namespace
 
 BENCHMARK(BM_InflateText_Olmek)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InflateText_Zlib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InflateBinary_Olmek)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InflateBinary_Zlib)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_LhaStaticText_lh5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LhaStaticBinary_lh5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LhaStaticText_lh7)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_InflateSmall_Olmek)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InflateSmall_Zlib)->Unit(benchmark::kMillisecond);

@@ -99,11 +99,11 @@ public:
         const std::size_t rest = baseLen - (kFixedSize + n + 2);
         const std::uint8_t* ext = b.data() + kFixedSize + n + 2;
         if (h_.Level == 0) {
-            // 'U', time, mode, uid, gid.
+            // 'U', a minor version, time, mode, uid, gid.
             if (rest >= 1) h_.Os = ext[0];
-            if (rest >= 7 && ext[0] == kOsUnix) {
-                h_.UnixTime = le32(ext + 1);
-                h_.UnixMode = le16(ext + 5);
+            if (rest >= 8 && ext[0] == kOsUnix) {
+                h_.UnixTime = le32(ext + 2);
+                h_.UnixMode = le16(ext + 6);
             }
             return true;
         }

@@ -6,6 +6,10 @@
 #include <new>
 
 #include "archive/core/MatchSpec.h"
+#include "archive/format/ArcFormat.h"
+#include "archive/format/ArjFormat.h"
+#include "archive/format/LhaFormat.h"
+#include "archive/format/ZooFormat.h"
 #include "archive/list/DirectoryReader.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf.h"
@@ -31,17 +35,14 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
     switch (Family) {
     case atARC:
     case atArcExe:
-        return pick({"Stored", "Stored", "Packed", "Squeezed", "crunched", "crunched", "crunched",
-                     "Crunched", "Squashed", "Pack10", "Pack11", "Pack12"},
-                    1);
+        return Method > 0xFF ? "Unknown"
+                             : arc::methodName(false, static_cast<std::uint8_t>(Method));
     case atPAK:
     case atPakExe:
-        return pick({"Stored", "Stored", "RLE", "Squeezed", "FIXEDLEN", "FIXEDLEN", "FIXEDLEN",
-                     "VARIBLE", "VARIBLE", "Crushed", "Distill"},
-                    1);
+        return Method > 0xFF ? "Unknown" : arc::methodName(true, static_cast<std::uint8_t>(Method));
     case atARJ:
     case atArjExe:
-        return pick({"Stored", "Most", "2nd Most", "2nd Fast", "Fastest"});
+        return Method > 0xFF ? "Unknown" : arj::methodName(static_cast<std::uint8_t>(Method));
     case atBH:
     case atBHExe:
         return pick({"Stored", "Fused", "Deflate"});
@@ -60,8 +61,12 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
     case atLHA:
     case atLhaExe:
     case atLZH:
-    case atLzhExe:
-        return pick({"Stored", "Frozen-1", "Frozen-2", "Frozen-3", "Frozen-4", "Frozen-5"}, '0');
+    case atLzhExe: {
+        // The method's digit, as in -lh5-.
+        const fmt::MethodInfo* m =
+            fmt::findMethod(lha::methods(), static_cast<std::uint32_t>('h') << 8 | Method);
+        return m ? m->Name : "Unknown";
+    }
     case atRAR:
     case atRarExe:
         return pick({"Stored", "Fastest", "Fast", "Normal", "Good", "Best"}, 0x30);
@@ -80,7 +85,7 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
         return pick({"Stored", "Shrunk", "Reduce-1", "Reduce-2", "Reduce-3", "Reduce-4", "Imploded",
                      "Tokened"});
     case atZOO:
-        return pick({"Stored", "Fastest", "Greatest"});
+        return Method > 0xFF ? "Unknown" : zoo::methodName(static_cast<std::uint8_t>(Method));
     default:
         return "Unknown";
     }

@@ -1,51 +1,39 @@
 // ARC and PAK directories: a chain of 29-byte headers, each followed by the
-// member's data, ended by the marker byte with method 0.
-#include <string_view>
-
+// member's data, ended by the marker byte with method 0.  The layout is the
+// ARC module's.
+#include "archive/format/ArcFormat.h"
 #include "archive/list/DirectoryReader.h"
 
 namespace {
-
-constexpr std::uint8_t kArcMarker = 0x1A;
-constexpr std::int64_t kArcHeaderSize = 29;
-// Method 1 is the old header that lacks the uncompressed size.
-constexpr std::int64_t kArcOldHeaderSize = 25;
 
 class ArcReader : public DirectoryReader {
 public:
     using DirectoryReader::DirectoryReader;
 
-    void prepare() override { L.HeaderSize = kArcHeaderSize; }
+    void prepare() override { L.HeaderSize = arc::kHeaderSize; }
 
     void headerStep() override {
-        const std::uint8_t* h = L.Header().data();
         const std::int64_t pos = L.CurrentPos - 1;
-        const std::uint8_t method = h[1];
-        if (h[0] != kArcMarker || method == 0) {
+        arc::Header h;
+        if (arc::parseHeader(L.Header().data(), pos, h) != arc::Status::Ok) {
             L.EndWalk();
             return;
         }
-        const bool old = method == 1;
-        const std::int64_t packed = le32(h + 15);
-        const std::int64_t unpacked = old ? packed : le32(h + 25);
-        L.FileName =
-            TArcLister::StoredName(std::string_view(reinterpret_cast<const char*>(h + 2), 13));
+        L.FileName = TArcLister::StoredName(h.Name);
         if (L.Shown(L.FileName)) {
-            L.CountMember(packed, unpacked);
-            L.PackedSize = packed;
-            L.UnpackedSize = unpacked;
-            L.Ratio = CalcRatio(packed, unpacked);
-            L.CRC = le16(h + 23);
-            // Date first, time second on disk; the stamp wants time low.
-            L.DateTime = L.ConvertDate(static_cast<std::uint32_t>(le16(h + 21)) |
-                                       static_cast<std::uint32_t>(le16(h + 19)) << 16);
-            L.Method = method;
-            L.MethodName = MethodNameOf(L.ArcType(), method);
+            L.CountMember(h.PackedSize, h.UnpackedSize);
+            L.PackedSize = h.PackedSize;
+            L.UnpackedSize = h.UnpackedSize;
+            L.Ratio = CalcRatio(h.PackedSize, h.UnpackedSize);
+            L.CRC = h.Crc;
+            L.DateTime = L.ConvertDate(h.DosDateTime);
+            L.Method = h.Method;
+            L.MethodName = MethodNameOf(L.ArcType(), h.Method);
             L.InternalAttr = 32;
             L.ExternalAttr = 32;
             L.ReportMember(pos);
         }
-        L.ReadPos = pos + (old ? kArcOldHeaderSize : kArcHeaderSize) + packed;
+        L.ReadPos = h.NextPos();
     }
 };
 

@@ -97,6 +97,7 @@ private slots:
     void viewFileListsArchive();
     void decompressFile();
     void decompressReportsCrcAndOverwrite();
+    void decompressLhaArjArcArchives();
     void doubleClickViewsInsteadOfOpening();
     void windowMenuListsWindows();
     void windowRecordsWrittenOnClose();
@@ -591,6 +592,53 @@ void TestFrame::decompressReportsCrcAndOverwrite() {
     QFile replaced(target + "/data.txt");
     QVERIFY(replaced.open(QIODevice::ReadOnly));
     QCOMPARE(replaced.readAll(), QByteArray(400, 'A'));
+}
+
+// The LHA, ARJ and ARC extractors come through the same registry as ZIP's.
+void TestFrame::decompressLhaArjArcArchives() {
+    struct Maker {
+        const char* tool;
+        QStringList args;
+        const char* archive;
+    };
+    const QString dir = tmp_.path() + "/fam";
+    const QString target = tmp_.path() + "/fam-out";
+    QDir().mkpath(dir + "/src");
+    QDir().mkpath(target);
+    {
+        QFile f(dir + "/src/note.txt");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("a note for the archivers\n").repeated(50));
+    }
+    const Maker makers[] = {
+        {"jlha", {"a1o5q", "../n.lzh", "note.txt"}, "n.lzh"},
+        {"arj", {"a", "../n.arj", "note.txt"}, "n.arj"},
+        {"arc", {"a", "../n.arc", "note.txt"}, "n.arc"},
+    };
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    desk::setFolderPicker([&](QWidget*, const QString&, const QString&) { return target; });
+    int made = 0;
+    for (const Maker& m : makers) {
+        const QString tool = QStandardPaths::findExecutable(m.tool);
+        if (tool.isEmpty()) continue;
+        QProcess p;
+        p.setWorkingDirectory(dir + "/src");
+        p.start(tool, m.args);
+        QVERIFY(p.waitForFinished(60000));
+        QFile::remove(target + "/note.txt");
+        c->showFolder(dir);
+        c->filSource->ClearSelection();
+        c->filSource->SelectItem(c->filSource->IndexOfName(m.archive));
+        boxes_.records.clear();
+        frame->runCommand("DecompressFile1");
+        QVERIFY2(boxes_.records.isEmpty(), qPrintable(boxes_.texts().join("; ")));
+        QFile out(target + "/note.txt");
+        QVERIFY2(out.open(QIODevice::ReadOnly), m.archive);
+        QCOMPARE(out.readAll(), QByteArray("a note for the archivers\n").repeated(50));
+        ++made;
+    }
+    if (made == 0) QSKIP("jlha, arj and arc are not installed");
 }
 
 void TestFrame::doubleClickViewsInsteadOfOpening() {

@@ -14,6 +14,8 @@ TFramePolicy arcPolicy() {
     p.Verdict = TVerdict::Crc16;
     p.OnUnselected = TFramePolicy::Unselected::Reported;
     p.OnDeclined = TFramePolicy::Declined::Reported;
+    p.OnCreateFailure = TFramePolicy::CreateFailure::SkipReported;
+    p.CreateFailureCode = err::WriteError;
     p.NothingToDoAtEnd = false;
     return p;
 }

@@ -19,6 +19,7 @@ TFramePolicy arjPolicy() {
     p.Verdict = TVerdict::Crc32;
     p.OnUnselected = TFramePolicy::Unselected::Reported;
     p.OnDeclined = TFramePolicy::Declined::Reported;
+    p.OnCreateFailure = TFramePolicy::CreateFailure::SkipReported;
     p.EventOrder = TFramePolicy::Order::BeginThenExists;
     p.Restores = TFramePolicy::Restore::TimeAndAttributes;
     p.NothingToDoAtEnd = false;

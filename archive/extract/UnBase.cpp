@@ -16,6 +16,8 @@ namespace {
 struct OutputOverrun {};
 // The file system cannot take the target's name (too long, a link on the way).
 struct NameRefused {};
+// The target could not be created and the family passes such members over.
+struct CreateSkipped {};
 
 // A symbolic link's target is a path: anything longer is not one.
 constexpr std::size_t kMaxLinkTarget = 4096;
@@ -322,6 +324,8 @@ TUnBase::Next TUnBase::ProcessMember(TMemberDesc& m) {
     } catch (const NameRefused&) {
         ReportError(FileName, "0", err::InvalidFileName);
         return Next::Continue;
+    } catch (const CreateSkipped&) {
+        return AfterMember();
     }
 
     if (OnEnd)
@@ -430,7 +434,15 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
         if (fd < 0) {
             if (nameRefused(errno)) throw NameRefused{};
             StopReason = writeFailure(errno);
-            DecoderError(err::OpenError);
+            switch (Policy_.OnCreateFailure) {
+            case TFramePolicy::CreateFailure::Stop:
+                DecoderError(err::OpenError);
+            case TFramePolicy::CreateFailure::StopReported:
+                RaiseError(FileName, Policy_.CreateFailureCode);
+            case TFramePolicy::CreateFailure::SkipReported:
+                ReportError(FileName, "0", Policy_.CreateFailureCode);
+                throw CreateSkipped{};
+            }
         }
         out.adopt(fd, FileName, true);
     }
@@ -451,18 +463,16 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
     };
 
     bool overrun = false;
-    if (m.Type == TMemberDesc::Kind::HardLink) {
-        // Nothing to decode: the data is the earlier member's.
-    } else {
+    // A link whose target the header gives has no data to decode (a hard
+    // link's data is the earlier member's).
+    const bool headerOnly = m.Type == TMemberDesc::Kind::HardLink ||
+                            (m.Type == TMemberDesc::Kind::Symlink && !m.LinkTarget.empty());
+    if (!headerOnly) {
         ArchiveSource src(Archive_);
         if (!Archive_.seek(m.DataOffset)) MemberError(err::ReadError);
         dec::Input in(src, m.PackedSize, cipher, this);
         try {
-            if (m.Type == TMemberDesc::Kind::Symlink && !m.LinkTarget.empty())
-                sink.write(reinterpret_cast<const std::uint8_t*>(m.LinkTarget.data()),
-                           m.LinkTarget.size());
-            else
-                DecodeMember(m, in, sink);
+            DecodeMember(m, in, sink);
         } catch (const OutputOverrun&) {
             overrun = true;
         } catch (const E_RAISE& e) {
@@ -512,7 +522,7 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
         }
     }
     if (overrun) return false;
-    if (m.Type == TMemberDesc::Kind::HardLink) return true;
+    if (headerOnly) return true;
     return CheckVerdict(m, sink);
 }
 

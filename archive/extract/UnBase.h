@@ -54,6 +54,12 @@ struct TFramePolicy {
 
     // 26999 "Nothing to do" when no member was decoded.
     bool NothingToDoAtEnd = false;
+
+    // A target file that cannot be created: the extraction stops (with or
+    // without OnError), or the member is reported and passed over.
+    enum class CreateFailure : std::uint8_t { Stop, StopReported, SkipReported };
+    CreateFailure OnCreateFailure = CreateFailure::Stop;
+    int CreateFailureCode = 25134; // what is reported: "Error opening file"
 };
 
 // One member as the frame sees it; the walks fill it from their headers.

@@ -16,6 +16,7 @@ TFramePolicy lhaPolicy() {
     p.Verdict = TVerdict::Crc16;
     p.OnUnselected = TFramePolicy::Unselected::Silent;
     p.OnDeclined = TFramePolicy::Declined::Silent;
+    p.OnCreateFailure = TFramePolicy::CreateFailure::StopReported;
     p.Restores = TFramePolicy::Restore::TimeAndAttributes;
     p.NothingToDoAtEnd = false;
     return p;

@@ -12,6 +12,7 @@ TFramePolicy zooPolicy() {
     p.Verdict = TVerdict::Crc16;
     p.OnUnselected = TFramePolicy::Unselected::Silent;
     p.OnDeclined = TFramePolicy::Declined::Silent;
+    p.OnCreateFailure = TFramePolicy::CreateFailure::StopReported;
     p.NothingToDoAtEnd = false;
     return p;
 }

@@ -1,6 +1,7 @@
 // Archive type detection by content.
 #include "archive/core/ArcRoot.h"
 
+#include "archive/format/TarFormat.h"
 #include "archive/format/ZipFormat.h"
 #include "platform/Endian.h"
 #include "platform/File.h"
@@ -41,15 +42,6 @@ bool parseAnnouncedOffset(std::string s, std::int64_t& value) {
     }
     value = neg ? -v : v;
     return true;
-}
-
-bool tarChecksumMatches(const std::uint8_t* block) {
-    std::uint32_t stored = 0;
-    for (int i = 148; i < 156; ++i)
-        if (block[i] >= '0' && block[i] <= '7') stored = stored * 8 + (block[i] - '0');
-    std::uint32_t sum = 0;
-    for (int i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? 32u : block[i];
-    return sum == stored;
 }
 
 } // namespace
@@ -180,7 +172,7 @@ void TZipCommon::DetectArcType() {
                     ArchiveStart = 513;
                     ok = readAt(512, block, 512);
                 }
-                if (ok && tarChecksumMatches(block))
+                if (ok && tar::checksumOk(block))
                     ArcType_ = atTAR;
                 else
                     ArchiveStart = 1;

@@ -98,7 +98,9 @@ void TUnGZIP::ExtractMembers() {
             break;
         case gz::Status::HeaderCrcError:
             RaiseError(ArchiveFile_, err::HeaderCrcError);
-        default:
+        case gz::Status::Truncated:
+            RaiseError(ArchiveFile_, err::ReadError);
+        case gz::Status::NotGzip:
             RaiseError(ArchiveFile_, err::HeaderIdError);
         }
         if (h.Flags & gz::kFlagsUnknown) RaiseError(ArchiveFile_, err::UnknownFlags);

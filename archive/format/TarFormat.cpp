@@ -236,6 +236,11 @@ std::string Entry::LinkTarget() const {
     return fmt::storedName(LinkName);
 }
 
+bool Entry::IsFolder() const {
+    return Type == '5' || Type == 'D' ||
+           ((Type == '0' || Type == '\0') && !Name.empty() && Name.back() == '/');
+}
+
 bool Entry::IsFile() const {
     return !IsFolder() && !IsSymlink() && !IsHardLink() && !IsLabel() && !IsDevice() &&
            !IsUnusable();
@@ -358,7 +363,10 @@ Status readEntry(const ReadAt& read, std::int64_t pos, std::int64_t fileSize, En
             e.RealSize = sizeField;
         }
         if (e.Sparse && !regionsHoldTogether(e)) return Status::Damaged;
-        e.NextPos = dataStart + roundUp(sizeField);
+        // A folder has no data, whatever its size field says (GNU's dump
+        // folders list their contents).
+        e.NextPos = e.IsFolder() && type != 'D' ? dataStart : dataStart + roundUp(sizeField);
+        if (e.IsFolder()) e.Size = e.RealSize = 0;
         return Status::Ok;
     }
 }

@@ -61,7 +61,9 @@ struct Entry {
     std::string LinkTarget() const;
 
     bool IsFile() const;
-    bool IsFolder() const { return Type == '5' || Type == 'D'; }
+    // Type '5', GNU's dump folders, and the folders of old archives: a
+    // regular entry whose name ends with '/'.
+    bool IsFolder() const;
     bool IsSymlink() const { return Type == '2'; }
     bool IsHardLink() const { return Type == '1'; }
     bool IsLabel() const { return Type == 'V'; }

@@ -130,8 +130,12 @@ void TUnGZIP::ExtractMembers() {
         d.DataOffset = start;
         d.PackedSize = static_cast<std::uint64_t>(std::max<std::int64_t>(size - start, 0));
     }
-    if (d.StoredName.empty())
-        d.StoredName = gz::nameFromArchive(plat::extractFileName(ArchiveFile_));
+    if (d.StoredName.empty()) {
+        const std::string own = plat::extractFileName(ArchiveFile_);
+        d.StoredName = gz::nameFromArchive(own);
+        // Without an extension to drop, the name would be the archive's own.
+        if (d.StoredName == own) d.StoredName += ".out";
+    }
     d.ModificationTime = mtime;
     d.ExistsDate = plat::unixToDos(mtime);
     ProcessMember(d);

@@ -156,6 +156,9 @@ TEST_F(UnGzip, StoredNameIsReducedToItsLastPart) {
     // Nothing is left of "..": the archive's own name is taken.
     x = extract(write(member("z", 0x08, "dir/.."), "fallback.tgz"));
     EXPECT_EQ(slurp("fallback.tar"), "z");
+    // Never the archive's own name.
+    x = extract(write(member("n", 0), "noext"));
+    EXPECT_EQ(slurp("noext.out"), "n");
     for (const auto& e : fs::directory_iterator(tmp.path())) EXPECT_NE(e.path().filename(), "etc");
 }
 

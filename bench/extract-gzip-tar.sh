@@ -17,7 +17,7 @@ import random
 random.seed(1995)
 words = open('/usr/share/common-licenses/GPL-3').read().split()
 with open('data', 'wb') as f:
-    while f.tell() < 140 * 1024 * 1024:
+    while f.tell() < 86 * 1024 * 1024:
         line = ' '.join(random.choice(words) for _ in range(random.randint(4, 14)))
         f.write(f'{random.randint(0, 10**9)} {line}\n'.encode())
         if random.random() < 0.01:

@@ -58,6 +58,9 @@ TArcType TZipCommon::SignatureToArcType(int InExecutable, std::uint32_t Signatur
     if (Signature == 0x50000000) return exe ? atZip250Exe : atZip250;
     if (Signature == 0x07054842) return exe ? atBHExe : atBH;
     if (lo == 0x4148) return exe ? atNA : atHA;
+    // An LHA level-0 header of 31 bytes begins with 0x1F too; its method
+    // ("-lh5-", "-lz4-") tells it from the 0x1F compressors.
+    if ((lo & 0xFF) == 0x1F && hi == 0x6C2D) return exe ? atLhaExe : atLHA;
     if (lo == 0x8B1F || lo == 0x9D1F || lo == 0x9E1F || lo == 0x1E1F || lo == 0xA01F)
         return exe ? atNA : atGZip;
     if (lo == 0xEA60) return exe ? atArjExe : atARJ;

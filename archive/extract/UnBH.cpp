@@ -17,6 +17,7 @@ TFramePolicy bhPolicy() {
     p.OnDeclined = TFramePolicy::Declined::Silent;
     p.OnPlainSpec = TFramePolicy::PlainSpec::StopAfterOne;
     p.Restores = TFramePolicy::Restore::Time;
+    p.OnCreateFailure = TFramePolicy::CreateFailure::StopReported;
     return p;
 }
 

@@ -18,6 +18,8 @@ TFramePolicy cabPolicy() {
     p.OnDeclined = TFramePolicy::Declined::Silent;
     p.OnPlainSpec = TFramePolicy::PlainSpec::SelectAll;
     p.Restores = TFramePolicy::Restore::TimeAndAttributes;
+    // A file that cannot be created is reported; the others still come.
+    p.OnCreateFailure = TFramePolicy::CreateFailure::SkipReported;
     return p;
 }
 

@@ -16,6 +16,7 @@ TFramePolicy tarPolicy() {
     p.OnDeclined = TFramePolicy::Declined::Silent;
     p.OnPlainSpec = TFramePolicy::PlainSpec::StopAfterOneStarOnly;
     p.Restores = TFramePolicy::Restore::TimeAndAttributes;
+    p.OnCreateFailure = TFramePolicy::CreateFailure::StopReported;
     return p;
 }
 

@@ -128,12 +128,6 @@ void Commands::DecompressFile() {
         case ExtractResult::Unsupported:
             desk::showInformation("Decompression file type is not supported.", &frame_);
             break;
-        case ExtractResult::NotBuilt:
-            desk::showInformation("Decompression of " +
-                                      QString::fromStdString(arcTypeDisplayName(type)) +
-                                      " archives is not available yet.",
-                                  &frame_);
-            break;
         }
     }
     frame_.RefreshActive();
@@ -206,10 +200,7 @@ void Commands::wire(TUnBase& x) {
 Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
                                                  const QString& target) {
     std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(type);
-    // The archive families the viewer lists all get an extractor.
-    if (!x)
-        return viewGroupOf(type) != 0 || type == atLhaExe ? ExtractResult::NotBuilt
-                                                          : ExtractResult::Unsupported;
+    if (!x) return ExtractResult::Unsupported;
     wire(*x);
     x->SetArchiveFile(archive.toStdString());
     x->SetExtractDir(target.toStdString());

@@ -35,7 +35,7 @@ public:
     // beforeShow runs just before it appears.
     void ListArchiveModal(const QString& path, const std::function<void()>& beforeShow = {});
 
-    enum class ExtractResult { Done, Unsupported, NotBuilt };
+    enum class ExtractResult { Done, Unsupported };
     // Extracts every member of archive (of the given type) into target.
     ExtractResult ExtractArchive(const QString& archive, TArcType type, const QString& target);
 

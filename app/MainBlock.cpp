@@ -24,6 +24,13 @@ void installEngineHooks() {
         [](const std::string& name) {
             return desk::typeNameForName(QString::fromStdString(name)).toStdString();
         });
+    // The self-extractor inspector's notices and questions.
+    SetMessageBoxHook([](const std::string& text, bool question) {
+        const QString t = QString::fromStdString(text);
+        if (question) return desk::askYesNo(t);
+        desk::showInformation(t);
+        return true;
+    });
     SetDesignMessageBoxHook([](const std::string& text) {
         desk::MessageDlg(QString::fromStdString(text), desk::mtWarning, desk::mbOK);
     });

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/core/Hooks.h"
+#include "cli/Ask.h"
 #include "platform/File.h"
 #include "platform/Time.h"
 
@@ -24,6 +26,24 @@ const std::vector<Verb>& verbs() {
 
 } // namespace cli
 
+// Component message boxes become lines on the standard error; a question
+// is asked on the terminal, and answered No when there is none.
+static bool messageBox(const std::string& text, bool question) {
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\r') c = '\n';
+    line = cli::printable(line, true);
+    if (!question) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        return true;
+    }
+    if (!cli::interactive()) {
+        std::fprintf(stderr, "%s [y/N] \n", line.c_str());
+        return false;
+    }
+    return cli::askYes(line);
+}
+
 static void usage(FILE* out) {
     std::fprintf(out, "OLMEK 95 command-line archiver\n\nUsage:\n");
     for (const auto& v : cli::verbs())
@@ -34,6 +54,7 @@ static void usage(FILE* out) {
 int main(int argc, char** argv) {
     plat::failWritesAtFileSizeLimit();
     plat::settleLocalTimeZone();
+    SetMessageBoxHook(messageBox);
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

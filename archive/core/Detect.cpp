@@ -1,6 +1,7 @@
 // Archive type detection by content.
 #include "archive/core/ArcRoot.h"
 
+#include "archive/format/TarFormat.h"
 #include "archive/format/ZipFormat.h"
 #include "platform/Endian.h"
 #include "platform/File.h"
@@ -43,15 +44,6 @@ bool parseAnnouncedOffset(std::string s, std::int64_t& value) {
     return true;
 }
 
-bool tarChecksumMatches(const std::uint8_t* block) {
-    std::uint32_t stored = 0;
-    for (int i = 148; i < 156; ++i)
-        if (block[i] >= '0' && block[i] <= '7') stored = stored * 8 + (block[i] - '0');
-    std::uint32_t sum = 0;
-    for (int i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? 32u : block[i];
-    return sum == stored;
-}
-
 } // namespace
 
 TArcType TZipCommon::SignatureToArcType(int InExecutable, std::uint32_t Signature,
@@ -66,6 +58,9 @@ TArcType TZipCommon::SignatureToArcType(int InExecutable, std::uint32_t Signatur
     if (Signature == 0x50000000) return exe ? atZip250Exe : atZip250;
     if (Signature == 0x07054842) return exe ? atBHExe : atBH;
     if (lo == 0x4148) return exe ? atNA : atHA;
+    // An LHA level-0 header of 31 bytes begins with 0x1F too; its method
+    // ("-lh5-", "-lz4-") tells it from the 0x1F compressors.
+    if ((lo & 0xFF) == 0x1F && hi == 0x6C2D) return exe ? atLhaExe : atLHA;
     if (lo == 0x8B1F || lo == 0x9D1F || lo == 0x9E1F || lo == 0x1E1F || lo == 0xA01F)
         return exe ? atNA : atGZip;
     if (lo == 0xEA60) return exe ? atArjExe : atARJ;
@@ -180,7 +175,7 @@ void TZipCommon::DetectArcType() {
                     ArchiveStart = 513;
                     ok = readAt(512, block, 512);
                 }
-                if (ok && tarChecksumMatches(block))
+                if (ok && tar::checksumOk(block))
                     ArcType_ = atTAR;
                 else
                     ArchiveStart = 1;

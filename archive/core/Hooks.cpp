@@ -11,6 +11,10 @@ std::function<void(const std::string&)>& designHook() {
     static std::function<void(const std::string&)> h;
     return h;
 }
+std::function<bool(const std::string&, bool)>& messageHook() {
+    static std::function<bool(const std::string&, bool)> h;
+    return h;
+}
 std::function<int(const std::string&)>& iconHook() {
     static std::function<int(const std::string&)> h;
     return h;
@@ -38,6 +42,16 @@ void ShowDesignMessageBox(const std::string& text) {
         designHook()(text);
     else
         std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void SetMessageBoxHook(std::function<bool(const std::string&, bool)> hook) {
+    messageHook() = std::move(hook);
+}
+
+bool ShowMessageBox(const std::string& text, bool question) {
+    if (messageHook()) return messageHook()(text, question);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return false;
 }
 
 void SetShellInfoHooks(std::function<int(const std::string&)> iconIndex,

@@ -15,6 +15,16 @@ void writeOrFail(Sink& sink, const std::uint8_t* buf, std::size_t n) {
     if (n && !sink.write(buf, n)) fail(err::WriteError);
 }
 
+bool Sink::hole(std::uint64_t n) {
+    static const std::uint8_t zeros[4096] = {};
+    while (n) {
+        const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, sizeof zeros));
+        if (!write(zeros, k)) return false;
+        n -= k;
+    }
+    return true;
+}
+
 std::int64_t MemorySource::read(std::uint8_t* buf, std::size_t n) {
     std::size_t k = std::min(n, size_ - pos_);
     if (k) std::memcpy(buf, data_ + pos_, k);

@@ -60,6 +60,9 @@ class Sink {
 public:
     virtual ~Sink() = default;
     virtual bool write(const std::uint8_t* buf, std::size_t n) = 0;
+    // n zero bytes that the format leaves out (the holes of a sparse file);
+    // a sink that can leave them unwritten does, the others write zeros.
+    virtual bool hole(std::uint64_t n);
 };
 
 // Writes through to another sink, or fails with the write error.

@@ -78,6 +78,43 @@ public:
         return true;
     }
 
+    // Holes stay unwritten in a file; whatever checks the data sees their zeros.
+    bool hole(std::uint64_t n) override {
+        if (!file_ || memory_) return dec::Sink::hole(n);
+        bool over = false;
+        if (n > limit_ - produced_) {
+            n = limit_ - produced_;
+            over = true;
+        }
+        if (verdict_ != TVerdict::AlwaysPass) {
+            static const std::uint8_t zeros[4096] = {};
+            for (std::uint64_t left = n; left;) {
+                const auto k = static_cast<std::size_t>(std::min<std::uint64_t>(left, 4096));
+                if (verdict_ == TVerdict::Crc16) {
+                    std::uint16_t c = static_cast<std::uint16_t>(crc_);
+                    Crc16Update(zeros, k, c);
+                    crc_ = c;
+                } else {
+                    Crc32Update(zeros, k, crc_);
+                }
+                left -= k;
+            }
+        }
+        produced_ += n;
+        sparse_ = true;
+        if (!file_->seek(file_->tell() + static_cast<std::int64_t>(n))) {
+            errno_ = errno;
+            return false;
+        }
+        if (over) throw OutputOverrun{};
+        return true;
+    }
+
+    // A file that ends in a hole gets its length here.
+    bool finishHoles() {
+        return !sparse_ || !file_ || file_->truncate(static_cast<std::int64_t>(produced_));
+    }
+
     std::uint32_t crc() const { return crc_; }
     std::uint64_t produced() const { return produced_; }
     int writeErrno() const { return errno_; }
@@ -90,6 +127,7 @@ private:
     std::uint32_t crc_ = 0;
     std::uint64_t produced_ = 0;
     int errno_ = 0;
+    bool sparse_ = false;
 };
 
 // Sequential reads of the archive from a member's data onward.
@@ -402,6 +440,7 @@ bool TUnBase::DecodeSelected(TMemberDesc& m, Target& target, bool exists) {
 }
 
 bool TUnBase::CheckVerdict(const TMemberDesc& m, const Output& out) const {
+    if (m.DataFailed) return false;
     // Fewer bytes than stated fail too; some writers stated sizes of 4 GiB
     // and more only in their low 32 bits, so a difference of whole 4 GiB
     // steps with a matching check value is theirs, not the data's.
@@ -453,7 +492,7 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
 
     auto closeAndStamp = [&]() -> bool {
         if (!toFile || link) return true;
-        bool ok = out.flush();
+        bool ok = sink.finishHoles() && out.flush();
         if (!ok) StopReason = writeFailure(errno);
         if (SetDateTo == OrigDate)
             plat::ConfinedDir::setModificationTime(out.descriptor(), m.ModificationTime);

@@ -77,6 +77,9 @@ struct TMemberDesc {
     std::uint64_t PackedSize = 0;
     std::uint64_t UnpackedSize = 0;
     bool SizeKnown = true; // UnpackedSize is what the data decodes to
+    // Set while decoding when the data fails a check of its own format (the
+    // CRC of one of several GZIP members): the member does not pass.
+    bool DataFailed = false;
     std::uint32_t ExternalAttr = 0;
     std::uint16_t VersionMadeBy = 0;
     bool Encrypted = false;

@@ -30,6 +30,7 @@ enum class Codec : std::uint8_t {
     ArcCrunched, // run-length over LZW, 12 bits (ARC 5 to 8)
     ArcSquashed, // LZW, 13 bits (ARC 9)
     ZooLzw,      // ZOO method 1
+    CompressLzw, // compress (.Z): LZW with 9 to 16 bit codes, block mode
     Count
 };
 

@@ -8,7 +8,14 @@
 #include "archive/core/MatchSpec.h"
 #include "archive/format/ArcFormat.h"
 #include "archive/format/ArjFormat.h"
+#include "archive/format/BhFormat.h"
+#include "archive/format/CabFormat.h"
+#include "archive/format/GzipFormat.h"
+#include "archive/format/HaFormat.h"
 #include "archive/format/LhaFormat.h"
+#include "archive/format/RarFormat.h"
+#include "archive/format/TarFormat.h"
+#include "archive/format/ZipFormat.h"
 #include "archive/format/ZooFormat.h"
 #include "archive/list/DirectoryReader.h"
 #include "platform/FileSystem.h"
@@ -28,10 +35,6 @@ std::uint8_t CalcRatio(std::int64_t Packed, std::int64_t Unpacked) {
 }
 
 std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t ZipFlags) {
-    auto pick = [Method](std::initializer_list<const char*> names, std::uint32_t first = 0) {
-        if (Method < first || Method - first >= names.size()) return std::string("Unknown");
-        return std::string(names.begin()[Method - first]);
-    };
     switch (Family) {
     case atARC:
     case atArcExe:
@@ -45,19 +48,13 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
         return Method > 0xFF ? "Unknown" : arj::methodName(static_cast<std::uint8_t>(Method));
     case atBH:
     case atBHExe:
-        return pick({"Stored", "Fused", "Deflate"});
+        return bh::methodName(Method);
     case atCAB:
-        if (Method == 0) return "Stored";
-        if (Method == 1) return "MSZIP";
-        if (Method == 3487 || Method == 5490) return "LZX";
-        return "Unknown";
+        return cab::methodName(Method);
     case atGZip:
-        if (Method == 8) return "Deflate";
-        return pick({"Stored", "Compress", "Packed", "Lzh"});
+        return gz::methodName(Method);
     case atHA:
-        if (Method == 14) return "Dir";
-        if (Method == 15) return "Special";
-        return pick({"Cpy", "Asc", "HSC"});
+        return ha::methodName(Method);
     case atLHA:
     case atLhaExe:
     case atLZH:
@@ -69,21 +66,15 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
     }
     case atRAR:
     case atRarExe:
-        return pick({"Stored", "Fastest", "Fast", "Normal", "Good", "Best"}, 0x30);
+        return rar::methodName(Method);
     case atTAR:
-        return pick({"Stored"});
+        return tar::methodName(Method);
     case atZIP:
     case atZipExe:
     case atZip250:
     case atZip250Exe:
-        if (Method == 8) {
-            if ((ZipFlags & 6) == 6) return "DeflateS";
-            if (ZipFlags & 4) return "DeflateF";
-            if (ZipFlags & 2) return "DeflateX";
-            return "DeflateN";
-        }
-        return pick({"Stored", "Shrunk", "Reduce-1", "Reduce-2", "Reduce-3", "Reduce-4", "Imploded",
-                     "Tokened"});
+        return Method > 0xFFFF ? "Unknown"
+                               : zip::methodName(static_cast<std::uint16_t>(Method), ZipFlags);
     case atZOO:
         return Method > 0xFF ? "Unknown" : zoo::methodName(static_cast<std::uint8_t>(Method));
     default:

@@ -1,19 +1,11 @@
 // Cabinet directory, following a set into its next cabinets.
 #include <set>
 
+#include "archive/format/CabFormat.h"
 #include "archive/list/DirectoryReader.h"
 #include "platform/FileSystem.h"
 
 namespace {
-
-constexpr std::uint32_t kCabSig = 0x4643534D; // "MSCF"
-constexpr std::uint16_t kPrevCabinet = 0x0001;
-constexpr std::uint16_t kNextCabinet = 0x0002;
-constexpr std::uint16_t kReservePresent = 0x0004;
-// Folder indexes of entries that continue from the previous cabinet.
-constexpr std::uint16_t kContinuedFromPrev = 0xFFFD;
-constexpr std::uint16_t kContinuedPrevAndNext = 0xFFFF;
-constexpr std::size_t kMaxCabName = 255;
 
 class CabReader : public DirectoryReader {
 public:
@@ -28,7 +20,7 @@ public:
             return;
         }
         visited_.insert(L.ArchiveFile());
-        L.CurrentPos = base + firstFile_ + 1;
+        L.CurrentPos = base + header_.FirstFile + 1;
     }
 
     void headerStep() override {
@@ -44,84 +36,63 @@ public:
 
 private:
     void endOfCabinet() {
-        if (flags_ & kNextCabinet)
+        if (header_.HasNext())
             nextCabinet();
         else
             L.EndWalk();
     }
 
     void listEntry() {
-        const std::uint8_t* h = L.Header().data();
         const std::int64_t pos = L.CurrentPos - 1;
-        std::int64_t after = 0;
-        std::string raw = L.ReadZString(pos + 16, kMaxCabName + 1, after);
+        cab::FileEntry e;
+        auto read = reader();
+        const bool whole = cab::readFileEntry(read, pos, L.ArchiveSize, e);
         --remaining_;
-        L.ReadPos = after;
-        const std::uint16_t folder = le16(h + 8);
+        L.ReadPos = whole ? e.NextPos : L.ArchiveSize;
+        if (!whole) return;
         // A file that began in a cabinet already walked was listed there.
-        if (continued_ && (folder == kContinuedFromPrev || folder == kContinuedPrevAndNext)) return;
-        L.FileName = TArcLister::StoredName(raw);
+        if (continued_ &&
+            (e.FolderIndex == cab::kContinuedFromPrevious || e.FolderIndex == cab::kContinuedBoth))
+            return;
+        L.FileName = e.Path();
         if (!L.Shown(L.FileName)) return;
-        const std::int64_t size = le32(h);
+        const std::int64_t size = e.Size;
         L.CountMember(size, size);
         L.PackedSize = L.UnpackedSize = size;
         L.CRC = 0;
         L.Method = method_;
-        L.MethodName = MethodNameOf(atCAB, method_);
-        L.VersionMadeBy = minor_;
-        L.VersionNeeded = major_;
-        L.InternalAttr = le16(h + 14);
-        L.ExternalAttr = le16(h + 14);
-        L.DateTime = L.ConvertDate(static_cast<std::uint32_t>(le16(h + 10)) << 16 | le16(h + 12));
+        L.MethodName = cab::methodName(method_);
+        L.VersionMadeBy = header_.Minor;
+        L.VersionNeeded = header_.Major;
+        L.InternalAttr = e.Attributes;
+        L.ExternalAttr = e.Attributes;
+        L.DateTime = L.ConvertDate(e.DosStamp());
         L.Ratio = 0;
         L.ReportMember(pos);
+    }
+
+    cab::ReadAt reader() {
+        return [this](std::int64_t p, void* buf, std::size_t n) { return L.ReadBytes(p, buf, n); };
     }
 
     // Reads the header parts, the first folder entry and the first data
     // block header of the cabinet at base; reports and returns false when
     // the cabinet cannot be walked.
     bool readCabinet(std::int64_t base) {
-        std::uint8_t h[36];
-        if (!L.ReadBytes(base, h, sizeof h) || le32(h) != kCabSig) {
+        auto read = reader();
+        if (cab::readHeader(read, base, L.ArchiveSize, header_) != cab::Status::Ok) {
             L.Report(err::BadFileHeader);
             return false;
         }
-        firstFile_ = le32(h + 16);
-        minor_ = h[24];
-        major_ = h[25];
-        remaining_ = le16(h + 28);
-        flags_ = le16(h + 30);
-        std::int64_t at = base + 36;
-        std::uint8_t folderReserve = 0;
-        if (flags_ & kReservePresent) {
-            std::uint8_t r[4];
-            if (!L.ReadBytes(at, r, 4)) {
-                L.Report(err::BadFileHeader);
-                return false;
-            }
-            folderReserve = r[2];
-            at += 4 + le16(r);
-        }
-        std::int64_t after = at;
-        if (flags_ & kPrevCabinet) {
-            L.ReadZString(after, kMaxCabName + 1, after);
-            L.ReadZString(after, kMaxCabName + 1, after);
-        }
-        nextName_.clear();
-        nextDisk_.assign(1, '0');
-        if (flags_ & kNextCabinet) {
-            nextName_ = L.ReadZString(after, kMaxCabName + 1, after);
-            nextDisk_ = L.ReadZString(after, kMaxCabName + 1, after);
-        }
-        std::uint8_t folder[8];
-        if (!L.ReadBytes(after, folder, sizeof folder)) {
+        remaining_ = header_.FileCount;
+        cab::Folder folder;
+        if (!cab::readFolder(read, header_, 0, L.ArchiveSize, folder)) {
             L.Report(err::ReadError);
             return false;
         }
-        (void)folderReserve; // only the first folder entry is read
-        method_ = le16(folder + 6);
-        std::uint8_t block[8];
-        if (!L.ReadBytes(base + le32(folder), block, sizeof block)) {
+        method_ = folder.Compression;
+        cab::DataBlock block;
+        if (!cab::readDataBlock(read, header_, base + folder.DataOffset, L.ArchiveSize, block)) {
             L.Report(err::ReadError);
             return false;
         }
@@ -131,18 +102,18 @@ private:
     void nextCabinet() {
         const std::string current = L.ArchiveFile();
         const std::string folder = plat::extractFilePath(current);
-        // Cabinets name their siblings as DOS did, without regard to case.
-        std::string path = plat::findNameNoCase(folder, nextName_);
+        const std::string nextName = header_.NextName, nextDisk = header_.NextDisk;
+        std::string path = plat::findNameNoCase(folder, nextName);
         // A set that names a cabinet already walked would go round for ever.
-        if (nextName_.empty() || visited_.count(path)) {
+        if (nextName.empty() || visited_.count(path)) {
             L.EndWalk();
             return;
         }
-        if (!L.Archive().close()) L.Fail(err::CloseError, nextDisk_);
+        if (!L.Archive().close()) L.Fail(err::CloseError, nextDisk);
         if (!plat::fileExists(path)) {
             // Named after the missing cabinet, so that the owner can ask for its disk.
-            L.ReportError(path, nextDisk_, err::CabNextVolume);
-            path = plat::findNameNoCase(folder, nextName_);
+            L.ReportError(path, nextDisk, err::CabNextVolume);
+            path = plat::findNameNoCase(folder, nextName);
             if (!plat::fileExists(path)) {
                 L.OpenVolume(current);
                 L.Fail(err::FileNotFound);
@@ -160,13 +131,11 @@ private:
             L.EndWalk();
             return;
         }
-        L.ReadPos = firstFile_;
+        L.ReadPos = header_.FirstFile;
     }
 
-    std::uint32_t firstFile_ = 0;
-    std::uint16_t remaining_ = 0, flags_ = 0, method_ = 0;
-    std::uint8_t minor_ = 0, major_ = 0;
-    std::string nextName_, nextDisk_ = "0";
+    cab::Header header_;
+    std::uint16_t remaining_ = 0, method_ = 0;
     std::set<std::string> visited_;
     bool continued_ = false;
 };

@@ -1,6 +1,7 @@
 // HA directory: each member header sits in front of its data.  A header is
 // read as 18 bytes starting one byte before its type byte, which keeps the
 // fixed fields at the offsets below.
+#include "archive/format/HaFormat.h"
 #include "archive/list/DirectoryReader.h"
 
 namespace {
@@ -38,7 +39,7 @@ public:
         L.UnpackedSize = unpacked;
         L.VersionMadeBy = L.VersionNeeded = h[1] >> 4;
         L.Method = h[1] & 0x0F;
-        L.MethodName = MethodNameOf(atHA, L.Method);
+        L.MethodName = ha::methodName(L.Method);
         L.CRC = le32(h + 10);
         L.DateTime = plat::unixToDateTime(le32(h + 14));
         L.InternalAttr = 32;

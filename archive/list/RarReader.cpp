@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "archive/format/RarFormat.h"
 #include "archive/list/DirectoryReader.h"
 
 namespace {
@@ -232,7 +233,7 @@ private:
         L.VersionMadeBy = h[24];
         L.VersionNeeded = 0;
         L.Method = h[25];
-        L.MethodName = MethodNameOf(atRAR, h[25]);
+        L.MethodName = rar::methodName(h[25]);
         L.ExternalAttr = attr;
         L.InternalAttr = 32;
         L.Encrypted = (flags & kFileEncrypted) != 0;
@@ -313,7 +314,7 @@ private:
         L.VersionMadeBy = (compression & 0x3F) == 0 ? 50 : 70;
         L.VersionNeeded = 0;
         L.Method = static_cast<std::uint16_t>(0x30 + ((compression >> 7) & 7));
-        L.MethodName = MethodNameOf(atRAR, L.Method);
+        L.MethodName = rar::methodName(L.Method);
         // Windows hosts store DOS attributes; Unix hosts a mode, kept in the
         // high half as ZIP does.
         if (hostOs == 0)

@@ -87,6 +87,7 @@ TEST(Detect, SignatureTableOfPlainFiles) {
         {{0x1F, 0x9E, 0, 0}, atGZip},
         {{0x1F, 0x1E, 0, 0}, atGZip},
         {{0x1F, 0xA0, 0, 0}, atGZip},
+        {{0x1F, 0x1E, '-', 'l', 'z', '4', '-'}, atLHA},
         {{0x60, 0xEA, 0x26, 0}, atARJ},
         {{'Z', 'O', 'O', ' '}, atZOO},
         {{0x20, 0x00, '-', 'l', 'h', '5', '-'}, atLHA},

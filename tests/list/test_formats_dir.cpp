@@ -370,6 +370,25 @@ TEST(TarDirectory, TruncatedArchiveEndsQuietly) {
     EXPECT_EQ(r.members[0].unpacked, 5000);
 }
 
+TEST(TarDirectory, SparseMembersAreListedWithTheirLength) {
+    if (!haveTool("tar")) GTEST_SKIP() << "tar not installed";
+    TempDir dir;
+    ASSERT_EQ(sh(dir, "mkdir src && cd src && truncate -s 1M holes.bin && "
+                      "printf data | dd of=holes.bin bs=1 seek=5000 conv=notrunc && "
+                      "tar --format=gnu -S -cf ../g.tar holes.bin && "
+                      "tar --format=pax -S -cf ../p.tar holes.bin"),
+              0);
+    for (std::string name : {"g.tar", "p.tar"}) {
+        auto r = list(dir / name);
+        ASSERT_TRUE(r.ok) << name;
+        ASSERT_EQ(r.members.size(), 1u) << name;
+        // The name the file had, its whole length, the data actually stored.
+        EXPECT_EQ(r.members[0].name, "holes.bin") << name;
+        EXPECT_EQ(r.members[0].unpacked, 1 << 20) << name;
+        EXPECT_LE(r.members[0].packed, 8192) << name;
+    }
+}
+
 // ---- GZIP family ----
 
 TEST(GzipDirectory, WithAndWithoutName) {
@@ -399,6 +418,23 @@ TEST(GzipDirectory, WithAndWithoutName) {
     ASSERT_EQ(nameless.members.size(), 1u);
     EXPECT_EQ(nameless.members[0].name, "nameless");
     EXPECT_EQ(nameless.members[0].unpacked, 10000);
+}
+
+TEST(GzipDirectory, StoredNameShowsItsLastPart) {
+    TempDir dir;
+    Bytes v = {0x1F, 0x8B, 8, 0x18, 0, 0, 0, 0, 0, 3};
+    pstr(v, "../up/there.txt");
+    v.push_back(0);
+    pstr(v, "a comment");
+    v.push_back(0);
+    v.insert(v.end(), {3, 0});
+    p32(v, 0);
+    p32(v, 0);
+    testsupport::writeFile(dir / "x.gz", v);
+    auto r = list(dir / "x.gz");
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.members.size(), 1u);
+    EXPECT_EQ(r.members[0].name, "there.txt");
 }
 
 TEST(GzipDirectory, ExtraFieldBeforeName) {

@@ -1,0 +1,28 @@
+// GZIP extractor: the members of a GZIP file decoded one after the other
+// into one output, each checked against its own trailer; also compress
+// (.Z) files.
+#pragma once
+
+#include <memory>
+
+#include "archive/extract/UnBase.h"
+#include "archive/format/GzipFormat.h"
+
+class Inflater;
+
+class TUnGZIP : public TUnBase {
+public:
+    explicit TUnGZIP(TComponent* AOwner = nullptr);
+    ~TUnGZIP() override;
+
+protected:
+    bool AcceptsArcType(TArcType t) const override { return t == atGZip; }
+    std::span<const fmt::MethodInfo> Methods() const override { return gz::methods(); }
+    void ExtractMembers() override;
+    void DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) override;
+
+private:
+    void DecodeGzip(TMemberDesc& m, dec::Input& in, dec::Sink& out);
+    std::unique_ptr<Inflater> Inflater_;
+    std::int64_t ArchiveLength_ = 0;
+};

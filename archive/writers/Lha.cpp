@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -73,6 +74,7 @@ std::vector<std::string> folderEntries(const std::string& dir) {
 struct TLha::Run {
     std::string Archive; // the file to replace, links resolved
     bool Exists = false;
+    struct stat OldStat = {};
     unsigned Mode = 0644;
     std::int64_t Start = 0; // the first header; bytes before it are kept
     std::vector<TCompHeader> Members;
@@ -291,9 +293,13 @@ bool TLha::Compress() {
         r.Archive = ArchiveFile_;
         r.Exists = plat::pathExists(ArchiveFile_);
         if (r.Exists) {
+            // Read-only files and anything but a file (a folder, a device)
+            // are no archive to replace.  A name starting with a dot is no
+            // reason here: the rename replaces such a file like any other.
             const int attr = plat::getAttributes(ArchiveFile_);
-            if (attr < 0 || (attr & (plat::faReadOnly | plat::faHidden | plat::faSysFile |
-                                     plat::faVolumeID | plat::faDirectory))) {
+            struct stat st;
+            if (attr < 0 || (attr & (plat::faReadOnly | plat::faSysFile | plat::faVolumeID)) ||
+                ::stat(ArchiveFile_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
                 ReportError(ArchiveFile_, "0", err::WriteError);
                 return false;
             }
@@ -313,8 +319,7 @@ bool TLha::Compress() {
                 return false;
             }
             r.own(r.Old.descriptor());
-            struct stat st;
-            if (::fstat(r.Old.descriptor(), &st) == 0) r.Mode = st.st_mode & 07777;
+            if (::fstat(r.Old.descriptor(), &r.OldStat) == 0) r.Mode = r.OldStat.st_mode & 07777;
             const std::int64_t size = r.Old.size();
             std::uint8_t first = 0;
             if (isLhaFamily()) {
@@ -426,6 +431,12 @@ bool TLha::Compress() {
             const std::uint8_t end = lha::kEndMark;
             if (!r.Out.write(&end, 1) || !r.Out.close()) RaiseError(ArchiveFile_, err::WriteError);
             plat::setPermissions(r.OutName, r.Mode);
+            if (r.Exists) {
+                // The archive keeps its owner where this process may say so;
+                // elsewhere the new file is the caller's.
+                const int owned = ::chown(r.OutName.c_str(), r.OldStat.st_uid, r.OldStat.st_gid);
+                (void)owned;
+            }
             r.Old.close();
             if (!plat::renameFile(r.OutName, r.Archive)) RaiseError(ArchiveFile_, err::WriteError);
             r.OutName.clear();

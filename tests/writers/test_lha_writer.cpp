@@ -441,6 +441,19 @@ TEST_F(LhaWriter, RefusedArchives) {
     EXPECT_FALSE(run({"*"}));
     EXPECT_EQ(errors, (std::vector<int>{err::WriteError}));
     fs::remove(arc);
+    fs::create_symlink("/dev/null", arc);
+    EXPECT_FALSE(run({"*"}));
+    EXPECT_EQ(errors, (std::vector<int>{err::WriteError})) << "a device is no archive";
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    fs::remove(arc);
+    // A dot name is fine on this platform.
+    arc = tmp / "out/.hidden.lzh";
+    w.SetArchiveFile(arc);
+    ASSERT_TRUE(run({"a.txt"}));
+    writeFile(src + "/b.txt", std::string("b"));
+    ASSERT_TRUE(run({"b.txt"}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    fs::remove(arc);
 
     // An empty file, or a lone end mark, is an archive without members.
     for (const Bytes& empty : {Bytes{}, Bytes{0}}) {
@@ -545,15 +558,24 @@ TEST_F(LhaWriter, OddFiles) {
     EXPECT_EQ(errors, (std::vector<int>{err::InvalidFileName, err::SkippedFile}));
 }
 
-TEST_F(LhaWriter, ReplacesWhatALinkPointsAtKeepingItsMode) {
+TEST_F(LhaWriter, ReplacesWhatALinkPointsAtKeepingModeAndOwner) {
     file("a.txt", "a");
     const std::string real = tmp / "out/real.lzh";
     writeFile(real, lh1Archive(text(100), "old.txt"));
     chmod(real.c_str(), 0640);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(real.c_str(), 65534, 65534), 0);
+    }
     fs::create_symlink(real, arc);
     ASSERT_TRUE(run({"a.txt"}));
     EXPECT_TRUE(fs::is_symlink(arc));
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms(0640));
+    struct stat st;
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u) << "the owner stays";
+    }
     EXPECT_EQ(names(), (std::vector<std::string>{"old.txt", "a.txt"}));
 }
 

@@ -472,9 +472,9 @@ TEST_F(LhaWriter, KeepsWhatStandsBeforeTheFirstHeader) {
     sfx[3] = 0;
     sfx[4] = 2;
     sfx[5] = 0;
-    Bytes old = lh1Archive(text(4000), "old.txt");
-    Bytes whole = sfx;
-    whole.insert(whole.end(), old.begin(), old.end());
+    const Bytes old = lh1Archive(text(4000), "old.txt");
+    Bytes whole(sfx.size() + old.size());
+    std::copy(old.begin(), old.end(), std::copy(sfx.begin(), sfx.end(), whole.begin()));
     arc = tmp / "out/a.exe";
     writeFile(arc, whole);
     w.SetArchiveFile(arc);

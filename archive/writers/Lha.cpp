@@ -279,7 +279,7 @@ bool TLha::readMembers(plat::File& in, std::vector<TCompHeader>& members) {
 bool TLha::Compress() {
     // Reading the name also clears a Cancel left from an earlier run.
     if (ArchiveFile().empty()) return false;
-    bool ok = false, commit = false;
+    bool ok = false;
     std::unique_ptr<Run> run;
     try {
         detectExisting();
@@ -289,174 +289,15 @@ bool TLha::Compress() {
         }
         if (FileSpecList_.Count() == 0) return false;
         run = std::make_unique<Run>();
-        Run& r = *run;
-        r.Archive = ArchiveFile_;
-        r.Exists = plat::pathExists(ArchiveFile_);
-        if (r.Exists) {
-            // Read-only files and anything but a file (a folder, a device)
-            // are no archive to replace.  A name starting with a dot is no
-            // reason here: the rename replaces such a file like any other.
-            const int attr = plat::getAttributes(ArchiveFile_);
-            struct stat st;
-            if (attr < 0 || (attr & (plat::faReadOnly | plat::faSysFile | plat::faVolumeID)) ||
-                ::stat(ArchiveFile_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-                ReportError(ArchiveFile_, "0", err::WriteError);
-                return false;
-            }
-            // The new archive replaces what a link points at, not the link.
-            std::error_code ec;
-            const auto real = std::filesystem::canonical(ArchiveFile_, ec);
-            if (!ec) r.Archive = real.string();
-        }
-        if (Switch == swDelete && !r.Exists) {
-            ReportError(ArchiveFile_, "0", err::NothingToDo);
-            return false;
-        }
-
-        if (r.Exists) {
-            if (!r.Old.open(r.Archive, plat::File::Mode::Read)) {
-                ReportError(ArchiveFile_, "0", err::OpenError);
-                return false;
-            }
-            r.own(r.Old.descriptor());
-            if (::fstat(r.Old.descriptor(), &r.OldStat) == 0) r.Mode = r.OldStat.st_mode & 07777;
-            const std::int64_t size = r.Old.size();
-            std::uint8_t first = 0;
-            if (isLhaFamily()) {
-                r.Start = CurrentPos - 1;
-                if (!readMembers(r.Old, r.Members)) {
-                    ReportError(ArchiveFile_, "0", err::BadFileHeader);
-                    return false;
-                }
-            } else if (!(size == 0 || (size == 1 && r.Old.readAt(0, &first, 1) == 1 &&
-                                       first == lha::kEndMark))) {
-                // Anything else would be lost under the new archive.
-                ReportError(ArchiveFile_, "0", err::UnsupportedArcType);
-                return false;
-            }
-        } else {
-            r.Mode = 0666 & ~plat::creationMask();
-        }
-        ExistingEntries = r.Members;
-
-        r.OutName = plat::tempFileIn(plat::extractFileDir(r.Archive), ".olmek");
-        if (r.OutName.empty() || !r.Out.open(r.OutName, plat::File::Mode::Create)) {
-            ReportError(ArchiveFile_, "0", err::WriteError);
-            return false;
-        }
-        r.own(r.Out.descriptor());
-
+        if (!prepare(*run)) return false;
         LastPercent = 0;
         FileCount = 0;
-        r.Activated = true;
+        run->Activated = true;
         if (OnActivate) OnActivate(this);
-
-        auto copy = [&](plat::File& from, std::int64_t pos, std::int64_t len) {
-            while (len > 0) {
-                const std::size_t n = static_cast<std::size_t>(
-                    std::min<std::int64_t>(len, static_cast<std::int64_t>(r.Buf.size())));
-                if (from.readAt(pos, r.Buf.data(), n) != static_cast<std::int64_t>(n))
-                    RaiseError(ArchiveFile_, err::ReadError);
-                if (!r.Out.write(r.Buf.data(), n)) RaiseError(ArchiveFile_, err::WriteError);
-                pos += static_cast<std::int64_t>(n);
-                len -= static_cast<std::int64_t>(n);
-            }
-        };
-        if (r.Start > 0) copy(r.Old, 0, r.Start);
-
-        if (Switch == swDelete) {
-            int deleted = 0;
-            for (const TCompHeader& m : r.Members) {
-                int line = -1;
-                // Cancelling keeps the members not yet looked at.
-                if (!Cancel_) {
-                    for (int j = 0; j < FileSpecList_.Count() && line < 0; ++j)
-                        if (MatchSpec(FileSpecList_[j], m.Name, false)) line = j;
-                }
-                if (line >= 0) {
-                    FileName = m.Name;
-                    bool extract = true;
-                    if (OnBegin) OnBegin(this, FileName, line, extract);
-                    if (OnEnd) OnEnd(this, FileName, true);
-                    ++deleted;
-                } else {
-                    copy(r.Old, m.HeaderPos, m.NextHeaderPos - m.HeaderPos);
-                    ++r.Count;
-                }
-            }
-            FileCount = r.Count;
-            if (deleted == 0) {
-                ReportError(ArchiveFile_, "0", err::NothingToDo);
-            } else if (r.Count == 0 && r.Start == 0) {
-                // Nothing left: the archive goes.
-                r.Old.close();
-                if (!plat::deleteFile(r.Archive)) {
-                    ReportError(ArchiveFile_, "0", err::DeleteError);
-                } else {
-                    SetArchiveFile("");
-                    ok = true;
-                }
-            } else if (r.Count == 0) {
-                ReportError(ArchiveFile_, "0", err::NothingToDo);
-            } else {
-                commit = true;
-            }
-        } else {
-            try {
-                r.New = std::make_unique<TTempFileStream>();
-            } catch (const EFOpenError&) {
-                RaiseError(plat::tempDir(), err::OpenError);
-            }
-            r.own(r.New->descriptor());
-            for (int i = 0; i < FileSpecList_.Count(); ++i) {
-                ProcessMessages();
-                if (Cancel_) break;
-                gatherLine(r, FileSpecList_[i]);
-            }
-            FileCount = r.Count;
-            if (r.Count == 0) {
-                ReportError(ArchiveFile_, "0", err::NothingToDo);
-            } else {
-                for (const TCompHeader& m : r.Members)
-                    if (!r.Replaced.count(m.Name))
-                        copy(r.Old, m.HeaderPos, m.NextHeaderPos - m.HeaderPos);
-                const std::int64_t added = r.New->size();
-                if (added < 0) RaiseError(ArchiveFile_, err::ReadError);
-                copy(*r.New, 0, added);
-                commit = true;
-            }
-        }
-
-        if (commit) {
-            const std::uint8_t end = lha::kEndMark;
-            if (!r.Out.write(&end, 1) || !r.Out.close()) RaiseError(ArchiveFile_, err::WriteError);
-            plat::setPermissions(r.OutName, r.Mode);
-            if (r.Exists) {
-                // The archive keeps its owner where this process may say so;
-                // elsewhere the new file is the caller's.
-                const int owned = ::chown(r.OutName.c_str(), r.OldStat.st_uid, r.OldStat.st_gid);
-                (void)owned;
-            }
-            r.Old.close();
-            if (!plat::renameFile(r.OutName, r.Archive)) RaiseError(ArchiveFile_, err::WriteError);
-            r.OutName.clear();
-
-            if (Switch != swDelete) {
-                detectExisting();
-                plat::File again;
-                if (again.open(ArchiveFile_, plat::File::Mode::Read)) {
-                    readMembers(again, ExistingEntries);
-                    if (OnRead) {
-                        for (std::size_t i = 0; i < ExistingEntries.size(); ++i) {
-                            NextEntry(ExistingEntries[i]);
-                            OnRead(this, ExistingEntries[i].HeaderPos, static_cast<int>(i + 1));
-                        }
-                    }
-                }
-                if (Switch == swMove) moveOriginals(r);
-            }
-            ok = true;
-        }
+        if (run->Start > 0) copyOut(*run, run->Old, 0, run->Start);
+        const Outcome outcome = Switch == swDelete ? deleteMembers(*run) : addFiles(*run);
+        if (outcome == Outcome::Write) commit(*run);
+        ok = outcome != Outcome::Nothing;
     } catch (const E_RAISE&) {
         ok = false;
     } catch (const std::bad_alloc&) {
@@ -468,6 +309,170 @@ bool TLha::Compress() {
     run.reset();
     if (activated && OnDeactivate) OnDeactivate(this);
     return ok;
+}
+
+bool TLha::prepare(Run& r) {
+    r.Archive = ArchiveFile_;
+    r.Exists = plat::pathExists(ArchiveFile_);
+    if (r.Exists) {
+        // Read-only files and anything but a file (a folder, a device) are
+        // no archive to replace.  A name starting with a dot is no reason
+        // here: the rename replaces such a file like any other.
+        const int attr = plat::getAttributes(ArchiveFile_);
+        struct stat st;
+        if (attr < 0 || (attr & (plat::faReadOnly | plat::faSysFile | plat::faVolumeID)) ||
+            ::stat(ArchiveFile_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            ReportError(ArchiveFile_, "0", err::WriteError);
+            return false;
+        }
+        // The new archive replaces what a link points at, not the link.
+        std::error_code ec;
+        const auto real = std::filesystem::canonical(ArchiveFile_, ec);
+        if (!ec) r.Archive = real.string();
+    }
+    if (Switch == swDelete && !r.Exists) {
+        ReportError(ArchiveFile_, "0", err::NothingToDo);
+        return false;
+    }
+
+    if (r.Exists) {
+        if (!r.Old.open(r.Archive, plat::File::Mode::Read)) {
+            ReportError(ArchiveFile_, "0", err::OpenError);
+            return false;
+        }
+        r.own(r.Old.descriptor());
+        if (::fstat(r.Old.descriptor(), &r.OldStat) == 0) r.Mode = r.OldStat.st_mode & 07777;
+        const std::int64_t size = r.Old.size();
+        std::uint8_t first = 0;
+        if (isLhaFamily()) {
+            r.Start = CurrentPos - 1;
+            if (!readMembers(r.Old, r.Members)) {
+                ReportError(ArchiveFile_, "0", err::BadFileHeader);
+                return false;
+            }
+        } else if (!(size == 0 ||
+                     (size == 1 && r.Old.readAt(0, &first, 1) == 1 && first == lha::kEndMark))) {
+            // Anything else would be lost under the new archive.
+            ReportError(ArchiveFile_, "0", err::UnsupportedArcType);
+            return false;
+        }
+    } else {
+        r.Mode = 0666 & ~plat::creationMask();
+    }
+    ExistingEntries = r.Members;
+
+    r.OutName = plat::tempFileIn(plat::extractFileDir(r.Archive), ".olmek");
+    if (r.OutName.empty() || !r.Out.open(r.OutName, plat::File::Mode::Create)) {
+        ReportError(ArchiveFile_, "0", err::WriteError);
+        return false;
+    }
+    r.own(r.Out.descriptor());
+    return true;
+}
+
+void TLha::copyOut(Run& r, plat::File& from, std::int64_t pos, std::int64_t len) {
+    while (len > 0) {
+        const std::size_t n = static_cast<std::size_t>(
+            std::min<std::int64_t>(len, static_cast<std::int64_t>(r.Buf.size())));
+        if (from.readAt(pos, r.Buf.data(), n) != static_cast<std::int64_t>(n))
+            RaiseError(ArchiveFile_, err::ReadError);
+        if (!r.Out.write(r.Buf.data(), n)) RaiseError(ArchiveFile_, err::WriteError);
+        pos += static_cast<std::int64_t>(n);
+        len -= static_cast<std::int64_t>(n);
+    }
+}
+
+TLha::Outcome TLha::addFiles(Run& r) {
+    try {
+        r.New = std::make_unique<TTempFileStream>();
+    } catch (const EFOpenError&) {
+        RaiseError(plat::tempDir(), err::OpenError);
+    }
+    r.own(r.New->descriptor());
+    for (int i = 0; i < FileSpecList_.Count(); ++i) {
+        ProcessMessages();
+        if (Cancel_) break;
+        gatherLine(r, FileSpecList_[i]);
+    }
+    FileCount = r.Count;
+    if (r.Count == 0) {
+        ReportError(ArchiveFile_, "0", err::NothingToDo);
+        return Outcome::Nothing;
+    }
+    // The members kept, in their order, then the new ones.
+    for (const TCompHeader& m : r.Members)
+        if (!r.Replaced.count(m.Name))
+            copyOut(r, r.Old, m.HeaderPos, m.NextHeaderPos - m.HeaderPos);
+    const std::int64_t added = r.New->size();
+    if (added < 0) RaiseError(ArchiveFile_, err::ReadError);
+    copyOut(r, *r.New, 0, added);
+    return Outcome::Write;
+}
+
+TLha::Outcome TLha::deleteMembers(Run& r) {
+    int deleted = 0;
+    for (const TCompHeader& m : r.Members) {
+        int line = -1;
+        // Cancelling keeps the members not yet looked at.
+        if (!Cancel_) {
+            for (int j = 0; j < FileSpecList_.Count() && line < 0; ++j)
+                if (MatchSpec(FileSpecList_[j], m.Name, false)) line = j;
+        }
+        if (line >= 0) {
+            FileName = m.Name;
+            bool extract = true;
+            if (OnBegin) OnBegin(this, FileName, line, extract);
+            if (OnEnd) OnEnd(this, FileName, true);
+            ++deleted;
+        } else {
+            copyOut(r, r.Old, m.HeaderPos, m.NextHeaderPos - m.HeaderPos);
+            ++r.Count;
+        }
+    }
+    FileCount = r.Count;
+    if (deleted > 0 && r.Count > 0) return Outcome::Write;
+    if (deleted > 0 && r.Start == 0) {
+        // Nothing left: the archive goes.
+        r.Old.close();
+        if (!plat::deleteFile(r.Archive)) {
+            ReportError(ArchiveFile_, "0", err::DeleteError);
+            return Outcome::Nothing;
+        }
+        SetArchiveFile("");
+        return Outcome::Removed;
+    }
+    // Nothing matched, or only the program in front of the archive would be left.
+    ReportError(ArchiveFile_, "0", err::NothingToDo);
+    return Outcome::Nothing;
+}
+
+void TLha::commit(Run& r) {
+    const std::uint8_t end = lha::kEndMark;
+    if (!r.Out.write(&end, 1) || !r.Out.close()) RaiseError(ArchiveFile_, err::WriteError);
+    plat::setPermissions(r.OutName, r.Mode);
+    if (r.Exists) {
+        // The archive keeps its owner where this process may say so;
+        // elsewhere the new file is the caller's.
+        const int owned = ::chown(r.OutName.c_str(), r.OldStat.st_uid, r.OldStat.st_gid);
+        (void)owned;
+    }
+    r.Old.close();
+    if (!plat::renameFile(r.OutName, r.Archive)) RaiseError(ArchiveFile_, err::WriteError);
+    r.OutName.clear();
+    if (Switch == swDelete) return;
+
+    detectExisting();
+    plat::File again;
+    if (again.open(ArchiveFile_, plat::File::Mode::Read)) {
+        readMembers(again, ExistingEntries);
+        if (OnRead) {
+            for (std::size_t i = 0; i < ExistingEntries.size(); ++i) {
+                NextEntry(ExistingEntries[i]);
+                OnRead(this, ExistingEntries[i].HeaderPos, static_cast<int>(i + 1));
+            }
+        }
+    }
+    if (Switch == swMove) moveOriginals(r);
 }
 
 void TLha::gatherLine(Run& run, const std::string& line) {

@@ -70,6 +70,14 @@ private:
     bool isLhaFamily() const;
     bool readMembers(plat::File& in, std::vector<TCompHeader>& members);
 
+    // What a run comes to: nothing written, a new archive to put in
+    // place, or the archive removed (its last members deleted).
+    enum class Outcome { Nothing, Write, Removed };
+    bool prepare(Run& run);
+    void copyOut(Run& run, plat::File& from, std::int64_t pos, std::int64_t len);
+    Outcome addFiles(Run& run);
+    Outcome deleteMembers(Run& run);
+    void commit(Run& run);
     void gatherLine(Run& run, const std::string& line);
     void gatherFolder(Run& run, const std::string& dir, const std::string& stored,
                       const std::string& mask);

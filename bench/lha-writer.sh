@@ -8,7 +8,7 @@ BUILD=${BUILD:-build}
 CLI=$(cd "$BUILD" && pwd)/cli/olmek-cli
 [ -x "$CLI" ] || { echo "build olmek-cli first ($CLI)" >&2; exit 1; }
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 1; }
-command -v jlha >/dev/null || { echo "jlha is not installed" >&2; exit 1; }
+command -v jlha >/dev/null || { echo "jlha is not installed: nothing to compare with" >&2; exit 0; }
 
 if [ -z "${WORKDIR:-}" ] && [ -w /dev/shm ]; then WORKDIR=/dev/shm; fi
 work=$(mktemp -d -p "${WORKDIR:-${TMPDIR:-/tmp}}")

@@ -1,9 +1,5 @@
 #include "archive/writers/Lha.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -53,20 +49,6 @@ std::string joinStored(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + '/' + name;
 }
 
-std::vector<std::string> folderEntries(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.emplace_back(e->d_name);
-        }
-        ::closedir(d);
-    }
-    // Directory order differs between file systems; runs should not.
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 } // namespace
 
 // State of one Compress run; whatever it leaves behind is removed when it
@@ -74,8 +56,6 @@ std::vector<std::string> folderEntries(const std::string& dir) {
 struct TLha::Run {
     std::string Archive; // the file to replace, links resolved
     bool Exists = false;
-    struct stat OldStat = {};
-    unsigned Mode = 0644;
     std::int64_t Start = 0; // the first header; bytes before it are kept
     std::vector<TCompHeader> Members;
     plat::File Old;
@@ -84,10 +64,10 @@ struct TLha::Run {
     std::unique_ptr<TTempFileStream> New; // the new members
     std::vector<std::uint8_t> Buf = std::vector<std::uint8_t>(kCopyBlock);
     int Count = 0;
-    std::set<std::string> Replaced;      // names of members that new ones replace
-    std::map<std::string, FileId> Added; // names written in this run
-    std::vector<std::string> Originals;  // files whose contents are now members
-    std::set<FileId> Own;                // the archive and the temporary files
+    std::set<std::string> Replaced;            // names of members that new ones replace
+    std::map<std::string, plat::FileId> Added; // names written in this run
+    std::vector<std::string> Originals;        // files whose contents are now members
+    std::set<plat::FileId> Own;                // the archive and the temporary files
     bool Activated = false;
 
     Run() = default;
@@ -102,11 +82,8 @@ struct TLha::Run {
         }
     }
 
-    void own(int fd) {
-        struct stat st;
-        if (fd >= 0 && ::fstat(fd, &st) == 0)
-            Own.insert(
-                {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+    void own(const std::string& path) {
+        if (const auto id = plat::fileIdentity(path)) Own.insert(*id);
     }
 };
 
@@ -319,9 +296,8 @@ bool TLha::prepare(Run& r) {
         // no archive to replace.  A name starting with a dot is no reason
         // here: the rename replaces such a file like any other.
         const int attr = plat::getAttributes(ArchiveFile_);
-        struct stat st;
         if (attr < 0 || (attr & (plat::faReadOnly | plat::faSysFile | plat::faVolumeID)) ||
-            ::stat(ArchiveFile_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            !plat::isRegularFile(ArchiveFile_)) {
             ReportError(ArchiveFile_, "0", err::WriteError);
             return false;
         }
@@ -340,8 +316,7 @@ bool TLha::prepare(Run& r) {
             ReportError(ArchiveFile_, "0", err::OpenError);
             return false;
         }
-        r.own(r.Old.descriptor());
-        if (::fstat(r.Old.descriptor(), &r.OldStat) == 0) r.Mode = r.OldStat.st_mode & 07777;
+        r.own(r.Archive);
         const std::int64_t size = r.Old.size();
         std::uint8_t first = 0;
         if (isLhaFamily()) {
@@ -356,8 +331,6 @@ bool TLha::prepare(Run& r) {
             ReportError(ArchiveFile_, "0", err::UnsupportedArcType);
             return false;
         }
-    } else {
-        r.Mode = 0666 & ~plat::creationMask();
     }
     ExistingEntries = r.Members;
 
@@ -366,7 +339,7 @@ bool TLha::prepare(Run& r) {
         ReportError(ArchiveFile_, "0", err::WriteError);
         return false;
     }
-    r.own(r.Out.descriptor());
+    r.own(r.OutName);
     return true;
 }
 
@@ -388,7 +361,7 @@ TLha::Outcome TLha::addFiles(Run& r) {
     } catch (const EFOpenError&) {
         RaiseError(plat::tempDir(), err::OpenError);
     }
-    r.own(r.New->descriptor());
+    r.own(r.New->Name());
     for (int i = 0; i < FileSpecList_.Count(); ++i) {
         ProcessMessages();
         if (Cancel_) break;
@@ -449,13 +422,10 @@ TLha::Outcome TLha::deleteMembers(Run& r) {
 void TLha::commit(Run& r) {
     const std::uint8_t end = lha::kEndMark;
     if (!r.Out.write(&end, 1) || !r.Out.close()) RaiseError(ArchiveFile_, err::WriteError);
-    plat::setPermissions(r.OutName, r.Mode);
-    if (r.Exists) {
-        // The archive keeps its owner where this process may say so;
-        // elsewhere the new file is the caller's.
-        const int owned = ::chown(r.OutName.c_str(), r.OldStat.st_uid, r.OldStat.st_gid);
-        (void)owned;
-    }
+    // A new archive gets the permissions any new file would; a replaced
+    // one keeps its own, and its owner where this process may say so.
+    if (!r.Exists || !plat::copyOwnerAndPermissions(r.Archive, r.OutName))
+        plat::setPermissions(r.OutName, 0666 & ~plat::creationMask());
     r.Old.close();
     if (!plat::renameFile(r.OutName, r.Archive)) RaiseError(ArchiveFile_, err::WriteError);
     r.OutName.clear();
@@ -499,31 +469,24 @@ void TLha::gatherFolder(Run& run, const std::string& dir, const std::string& sto
                         const std::string& mask) {
     const bool wild = hasWildcards(mask);
     std::vector<std::string> subfolders;
-    for (const std::string& name : folderEntries(dir)) {
+    for (const std::string& name : plat::folderEntries(dir)) {
         if (Cancel_) return;
         const std::string path = plat::includeTrailingDelimiter(dir) + name;
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) {
+        const auto id = plat::fileIdentity(path);
+        if (!id) {
             // A link to nothing has nothing to keep; a file that went away
             // since the folder was read ends the run like one that cannot
             // be opened.
-            struct stat lst;
-            if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) continue;
+            if (plat::pathExists(path)) continue;
             RaiseError(path, err::OpenError);
         }
-        if (S_ISDIR(st.st_mode)) {
+        if (plat::directoryExists(path)) {
             // Linked folders are not followed: they may lead back up.
-            struct stat lst;
-            if (RecurseDirs && name[0] != '.' && ::lstat(path.c_str(), &lst) == 0 &&
-                S_ISDIR(lst.st_mode))
-                subfolders.push_back(name);
+            if (RecurseDirs && name[0] != '.' && !plat::isSymlink(path)) subfolders.push_back(name);
             continue;
         }
         // Devices, pipes and sockets have no contents to keep.
-        if (!S_ISREG(st.st_mode)) continue;
-        if (run.Own.count(
-                {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}))
-            continue;
+        if (!plat::isRegularFile(path) || run.Own.count(*id)) continue;
         const int attr = plat::getAttributes(path);
         if (attr < 0) continue;
         const int special = attr & (plat::faHidden | plat::faSysFile | plat::faVolumeID);
@@ -556,20 +519,20 @@ void TLha::addFile(Run& run, const std::string& path, const std::string& name) {
 
     plat::File in;
     if (!in.open(path, plat::File::Mode::Read)) RaiseError(path, err::OpenError);
-    struct stat st;
-    if (::fstat(in.descriptor(), &st) != 0) RaiseError(path, err::ReadError);
-    const FileId id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const auto mtime = in.modificationTime();
+    const std::int64_t size = in.size();
+    const auto id = plat::fileIdentity(path);
+    if (!mtime || size < 0 || !id) RaiseError(path, err::ReadError);
     if (auto it = run.Added.find(key); it != run.Added.end()) {
         // Two files under one name: the first one stays.
-        if (it->second != id) ReportError(path, "0", err::SkippedFile);
+        if (it->second != *id) ReportError(path, "0", err::SkippedFile);
         return;
     }
-    const std::int64_t size = st.st_size;
     if (size > kMax32) {
         ReportError(path, "0", err::SkippedFile);
         return;
     }
-    const std::uint32_t stamp = plat::unixToDos(st.st_mtime);
+    const std::uint32_t stamp = plat::unixToDos(*mtime);
     const int attr = plat::getAttributes(path) & 0xFF;
 
     const auto existing = std::find_if(ExistingEntries.begin(), ExistingEntries.end(),
@@ -652,7 +615,7 @@ void TLha::addFile(Run& run, const std::string& path, const std::string& name) {
     in.close();
 
     ++run.Count;
-    run.Added.emplace(key, id);
+    run.Added.emplace(key, *id);
     if (existing != ExistingEntries.end()) run.Replaced.insert(key);
     run.Originals.push_back(path);
     if (OnEnd) OnEnd(this, FileName, true);

@@ -8,7 +8,6 @@
 // complete, so a run that fails part-way leaves the old archive as it was.
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -58,10 +57,6 @@ public:
 
 private:
     struct Run;
-    struct FileId {
-        std::uint64_t Dev = 0, Ino = 0;
-        auto operator<=>(const FileId&) const = default;
-    };
 
     // Detection again (the file may have appeared or changed since the
     // name was set); remembers what the file holds and where its first

@@ -14,6 +14,7 @@
 #include "archive/format/LhaFormat.h"
 #include "archive/writers/Lzhuf.h"
 #include "tests/support/Cli.h"
+#include "tests/support/LhaMembers.h"
 #include "tests/support/TempDir.h"
 
 namespace lhatest {
@@ -54,26 +55,10 @@ inline Bytes text(std::size_t n, unsigned seed = 1) {
     return b;
 }
 
-struct Member {
-    lha::Header h;
-    Bytes data;
-};
-
-inline std::vector<Member> members(const std::string& path, std::int64_t start = 0) {
-    const Bytes file = testsupport::readFile(path);
-    const auto size = static_cast<std::int64_t>(file.size());
-    auto read = [&](std::int64_t pos, void* buf, std::size_t n) {
-        if (pos < 0 || pos + static_cast<std::int64_t>(n) > size) return false;
-        std::memcpy(buf, file.data() + pos, n);
-        return true;
-    };
-    std::vector<Member> out;
-    lha::Header h;
-    for (std::int64_t pos = start;
-         lha::readHeader(read, pos, size, h) == lha::Status::Ok && h.NextPos() <= size;
-         pos = h.NextPos())
-        out.push_back({h, Bytes(file.begin() + h.DataPos(), file.begin() + h.NextPos())});
-    return out;
+// Members from the first header on, with their data.
+using Member = testsupport::LhaMember;
+inline std::vector<Member> members(const std::string& path) {
+    return testsupport::lhaMembers(path);
 }
 
 // A one-member archive holding `data` coded by the LZHUF coder.

@@ -484,7 +484,7 @@ TEST_F(LhaWriter, KeepsWhatStandsBeforeTheFirstHeader) {
     const Bytes after = readFile(arc);
     ASSERT_GT(after.size(), sfx.size());
     EXPECT_TRUE(std::equal(sfx.begin(), sfx.end(), after.begin()));
-    const auto m = members(arc, 1024);
+    const auto m = members(arc);
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].h.Name, "old.txt");
     EXPECT_EQ(m[1].h.Name, "new.txt");

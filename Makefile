@@ -59,6 +59,7 @@ bench: configure
 	@for b in $(BUILD)/bench/bench_*; do [ -x $$b ] && $$b; done
 	cmake --build $(BUILD) -j $(JOBS) --target olmek-cli
 	BUILD=$(BUILD) sh bench/encoders.sh
+	BUILD=$(BUILD) sh bench/lha-writer.sh
 
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/olmek-screenshots $(BUILD)/screenshots

@@ -1,9 +1,11 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -81,6 +83,34 @@ std::optional<unsigned> fileMode(const std::string& path) {
     return static_cast<unsigned>(st.st_mode) & 0xFFFFu;
 }
 
+std::optional<FileId> fileIdentity(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isSymlink(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool setAttributes(const std::string& path, int dosAttr) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return false;
@@ -95,6 +125,18 @@ bool setAttributes(const std::string& path, int dosAttr) {
 
 bool setPermissions(const std::string& path, unsigned mode) {
     return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777)) == 0;
+}
+
+bool copyOwnerAndPermissions(const std::string& model, const std::string& target) {
+    struct stat st;
+    if (::stat(model.c_str(), &st) != 0) return false;
+    // Only a privileged process may give a file away; others keep their
+    // own user and try the group alone.
+    if (::chown(target.c_str(), st.st_uid, st.st_gid) != 0) {
+        const int group = ::chown(target.c_str(), static_cast<uid_t>(-1), st.st_gid);
+        (void)group;
+    }
+    return setPermissions(target, st.st_mode);
 }
 
 std::optional<std::int64_t> fileModificationTime(const std::string& path) {

@@ -2,9 +2,11 @@
 // the DOS attribute bits the archive formats carry mapped onto Unix modes.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -36,6 +38,21 @@ bool pathExists(const std::string& path);
 // else folder + name.  folder ends with '/' or is empty (the current folder).
 std::string findNameNoCase(const std::string& folder, const std::string& name);
 
+// The identity of a file on this system.
+struct FileId {
+    std::uint64_t Device = 0, Inode = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+// Of the file a path names, links followed; nullopt when missing.
+std::optional<FileId> fileIdentity(const std::string& path);
+// A regular file, links followed (no folder, device, pipe or socket).
+bool isRegularFile(const std::string& path);
+// The path itself is a symbolic link.
+bool isSymlink(const std::string& path);
+// The names in a folder without "." and "..", in byte order (directory
+// order differs between file systems); empty when it cannot be read.
+std::vector<std::string> folderEntries(const std::string& folder);
+
 // DOS attributes of a file as this platform maps them; -1 when missing.
 int getAttributes(const std::string& path);
 // The Unix mode (file type and permission bits) of a file; nullopt when
@@ -45,6 +62,10 @@ std::optional<unsigned> fileMode(const std::string& path);
 bool setAttributes(const std::string& path, int dosAttr);
 // Applies Unix permission bits (setuid, setgid and sticky are never set).
 bool setPermissions(const std::string& path, unsigned mode);
+// Gives target the permission bits of model and, where this process may
+// change them, its owner and group; false when model is missing or the
+// permissions cannot be set.
+bool copyOwnerAndPermissions(const std::string& model, const std::string& target);
 
 std::optional<std::int64_t> fileModificationTime(const std::string& path);
 bool setFileModificationTime(const std::string& path, std::int64_t unixTime);

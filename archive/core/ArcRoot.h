@@ -137,6 +137,12 @@ struct TCompHeader {
     std::int64_t Size = 0;
     int Attr = 0;
     std::int64_t NextHeaderPos = 0; // 0 when there is no next header
+    // The member's place in the archive: it runs from HeaderPos to
+    // NextHeaderPos, header and data together.
+    std::int64_t HeaderPos = 0;
+    std::int64_t PackedSize = 0;
+    std::uint32_t Crc = 0;
+    std::string Method = {}; // the format's method id
 };
 
 class TCompBase : public TZipCommon {
@@ -148,6 +154,8 @@ public:
     void SetDefaultDir(const std::string& Value);
     bool StoreDirs = false;
     const TStringList& FileSpec() const { return FileSpecList_; }
+    // Lines added to the list itself keep their folder part.
+    TStringList& FileSpec() { return FileSpecList_; }
     void SetFileSpec(const TStringList& Value);
     bool RecurseDirs = false;
     TSwitch Switch = swAdd;

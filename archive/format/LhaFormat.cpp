@@ -90,9 +90,7 @@ public:
         if (baseLen < kFixedSize + n + 2) return false;
         std::vector<std::uint8_t> b;
         if (!fetch(h_.Pos, baseLen, b)) return false;
-        std::uint8_t sum = 0;
-        for (std::size_t i = 2; i < baseLen; ++i) sum = static_cast<std::uint8_t>(sum + b[i]);
-        h_.ChecksumOk = sum == fixed[1];
+        h_.ChecksumOk = headerChecksum(b.data() + 2, baseLen - 2) == fixed[1];
         h_.Name.assign(reinterpret_cast<const char*>(b.data() + kFixedSize), n);
         h_.Crc = le16(b.data() + kFixedSize + n);
         h_.HeaderLength = static_cast<std::int64_t>(baseLen);
@@ -235,6 +233,37 @@ Status readHeader(const ReadAt& read, std::int64_t pos, std::int64_t fileSize, H
     }
     if (!ok) return Status::Damaged;
     return Status::Ok;
+}
+
+std::uint8_t headerChecksum(const std::uint8_t* from, std::size_t n) {
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + from[i]);
+    return sum;
+}
+
+std::vector<std::uint8_t> writeLevel0(const Header& h) {
+    constexpr std::int64_t kMax32 = 0xFFFFFFFF;
+    const std::size_t n = h.Name.size();
+    if (n > kMaxLevel0Name || h.PackedSize < 0 || h.PackedSize > kMax32 || h.UnpackedSize < 0 ||
+        h.UnpackedSize > kMax32)
+        return {};
+    std::vector<std::uint8_t> b(kFixedSize + n + 2);
+    auto put32 = [&](std::size_t at, std::uint64_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    b[0] = static_cast<std::uint8_t>(kFixedSize + n);
+    std::copy(h.MethodId, h.MethodId + 5, b.begin() + 2);
+    put32(7, static_cast<std::uint64_t>(h.PackedSize));
+    put32(11, static_cast<std::uint64_t>(h.UnpackedSize));
+    put32(15, h.Stamp);
+    b[19] = h.Attr;
+    b[20] = 0;
+    b[21] = static_cast<std::uint8_t>(n);
+    std::copy(h.Name.begin(), h.Name.end(), b.begin() + kFixedSize);
+    b[kFixedSize + n] = static_cast<std::uint8_t>(h.Crc);
+    b[kFixedSize + n + 1] = static_cast<std::uint8_t>(h.Crc >> 8);
+    b[1] = headerChecksum(b.data() + 2, b.size() - 2);
+    return b;
 }
 
 std::span<const fmt::MethodInfo> methods() {

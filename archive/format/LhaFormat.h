@@ -2,7 +2,8 @@
 // data; levels 1 to 3 carry extended headers, of which the name (0x01) and
 // folder (0x02) make up the member's path and the Unix ones (0x50, 0x54)
 // its permissions and time.  The lister, the extractor and the writer read
-// LHA archives through this module.
+// LHA archives through this module, and the writer lays out its level-0
+// headers with it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "archive/format/Format.h"
 
@@ -78,6 +80,20 @@ enum class Status {
 // Reads the header at pos.  Nothing is read past fileSize, and no size
 // field makes it allocate more than the file holds.
 Status readHeader(const ReadAt& read, std::int64_t pos, std::int64_t fileSize, Header& h);
+
+// Level 0: the header size byte counts what follows the checksum, so the
+// name may take at most 255 - 22 bytes.
+constexpr std::size_t kMaxLevel0Name = 255 - 22;
+constexpr std::uint8_t kEndMark = 0;
+
+// Lays out a level-0 header from MethodId, PackedSize, UnpackedSize, Stamp
+// (DOS date-time), Attr, Name (raw bytes, folders separated by a backslash) and
+// Crc: size byte, checksum over the rest, the fixed fields, the name and
+// the CRC-16, with no extension behind it.  Empty when the name is too
+// long or a size does not fit the 32-bit fields.
+std::vector<std::uint8_t> writeLevel0(const Header& h);
+// The byte sum that level 0 and 1 headers carry at offset 1.
+std::uint8_t headerChecksum(const std::uint8_t* from, std::size_t n);
 
 // Method table: codes are MethodCode() values.
 std::span<const fmt::MethodInfo> methods();

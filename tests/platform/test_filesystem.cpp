@@ -145,3 +145,51 @@ TEST(Folders, DosNamesAreFoundWithoutRegardToCase) {
     EXPECT_EQ(findNameNoCase("", "disk2.cab"), "DISK2.CAB");
     ASSERT_TRUE(setCurrentDir(cwd));
 }
+
+TEST(FileSystem, KindsIdentitiesAndFolderEntries) {
+    TempDir dir;
+    testsupport::writeFile(dir / "b.txt", "b");
+    testsupport::writeFile(dir / "A.txt", "a");
+    ASSERT_TRUE(forceDirectories(dir / "sub"));
+    ASSERT_EQ(symlink((dir / "b.txt").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+
+    EXPECT_EQ(folderEntries(dir.path()),
+              (std::vector<std::string>{"A.txt", "b.txt", "dangling", "link", "pipe", "sub"}));
+    EXPECT_TRUE(folderEntries(dir / "missing").empty());
+
+    EXPECT_TRUE(isRegularFile(dir / "b.txt"));
+    EXPECT_TRUE(isRegularFile(dir / "link")) << "links are followed";
+    EXPECT_FALSE(isRegularFile(dir / "pipe"));
+    EXPECT_FALSE(isRegularFile(dir / "sub"));
+    EXPECT_FALSE(isRegularFile(dir / "dangling"));
+    EXPECT_TRUE(isSymlink(dir / "link"));
+    EXPECT_TRUE(isSymlink(dir / "dangling"));
+    EXPECT_FALSE(isSymlink(dir / "b.txt"));
+
+    ASSERT_TRUE(fileIdentity(dir / "b.txt"));
+    EXPECT_EQ(fileIdentity(dir / "link"), fileIdentity(dir / "b.txt"));
+    EXPECT_NE(fileIdentity(dir / "A.txt"), fileIdentity(dir / "b.txt"));
+    EXPECT_FALSE(fileIdentity(dir / "dangling"));
+}
+
+TEST(FileSystem, CopyOwnerAndPermissions) {
+    TempDir dir;
+    testsupport::writeFile(dir / "model", "m");
+    testsupport::writeFile(dir / "target", "t");
+    ASSERT_EQ(chmod((dir / "model").c_str(), 0640), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown((dir / "model").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(copyOwnerAndPermissions(dir / "model", dir / "target"));
+    struct stat st;
+    ASSERT_EQ(stat((dir / "target").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+    EXPECT_FALSE(copyOwnerAndPermissions(dir / "missing", dir / "target"));
+}

@@ -397,6 +397,19 @@ void TUnCAB::ExtractCabinet(std::size_t index) {
         return a.Where.Chain != b.Where.Chain ? a.Where.Chain < b.Where.Chain
                                               : a.Where.Offset < b.Where.Offset;
     });
+    // Files sharing bytes of a folder would let a small cabinet write the
+    // same data again and again: such a cabinet is damaged.
+    {
+        std::vector<TByteRange> ranges;
+        for (const Item& item : items)
+            if (item.Where.Size) {
+                // Chains are separate streams; offsets and sizes are 32-bit.
+                const std::uint64_t base = static_cast<std::uint64_t>(item.Where.Chain) << 34;
+                ranges.push_back(
+                    {base + item.Where.Offset, base + item.Where.Offset + item.Where.Size});
+            }
+        if (RangesOverlap(ranges)) RaiseError(Cabinets_[index]->Path, err::BadFileHeader);
+    }
     for (const Item& item : items) {
         if (Cancel() || SetEnded_) return;
         const cab::FileEntry& e = *item.Entry;

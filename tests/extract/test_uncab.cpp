@@ -108,14 +108,16 @@ TEST_F(UnCab, FilesArePlacedByFolderAndOffsetNotListOrder) {
     CabSpec c;
     c.folders = {{0, {storedBlock("0123456789")}},
                  {0, {storedBlock("ABCDEFGHIJ"), storedBlock("KL")}}};
-    c.files = {{"late.txt", 4, 6, 0},  {"second.txt", 7, 5, 1}, {"early.txt", 3, 0, 0},
-               {"empty.txt", 0, 3, 0}, {"first.txt", 5, 0, 1},  {"again.txt", 4, 6, 0}};
+    c.files = {{"late.txt", 4, 6, 0},
+               {"second.txt", 7, 5, 1},
+               {"early.txt", 3, 0, 0},
+               {"empty.txt", 0, 3, 0},
+               {"first.txt", 5, 0, 1}};
     auto x = extract(write(makeCab(c), "order.cab"));
     ASSERT_TRUE(x);
     EXPECT_EQ(x->StopCode, 0);
     EXPECT_EQ(slurp("early.txt"), "012");
     EXPECT_EQ(slurp("late.txt"), "6789");
-    EXPECT_EQ(slurp("again.txt"), "6789");
     EXPECT_EQ(slurp("empty.txt"), "");
     EXPECT_EQ(slurp("first.txt"), "ABCDE");
     EXPECT_EQ(slurp("second.txt"), "FGHIJKL");
@@ -124,6 +126,19 @@ TEST_F(UnCab, FilesArePlacedByFolderAndOffsetNotListOrder) {
     ASSERT_EQ(stat((out + "/first.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime,
               plat::dosToUnix(static_cast<std::uint32_t>(CabFile{}.date) << 16 | CabFile{}.time));
+}
+
+TEST_F(UnCab, FilesSharingFolderBytesAreRefusedBeforeAnythingIsWritten) {
+    // Many entries over the same bytes would write them again and again.
+    for (const std::uint32_t secondAt : {6u, 7u, 9u}) {
+        CabSpec c;
+        c.folders = {{0, {storedBlock("0123456789")}}, {0, {storedBlock("ABCDEFGHIJ")}}};
+        c.files = {{"a.txt", 10, 0, 1}, {"b.txt", 4, 6, 0}, {"c.txt", 1, secondAt, 0}};
+        auto x = extract(write(makeCab(c), "overlap.cab"));
+        ASSERT_TRUE(x);
+        EXPECT_EQ(x->StopCode, err::BadFileHeader) << secondAt;
+        EXPECT_FALSE(fs::exists(out + "/a.txt")) << secondAt;
+    }
 }
 
 TEST_F(UnCab, ReserveAreasAreSteppedOver) {

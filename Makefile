@@ -50,9 +50,10 @@ fuzz-build: deps
 fuzz: fuzz-build
 	cd $(BUILD)-fuzz && ctest --output-on-failure
 
-# MINUTES minutes per target; what adds coverage is merged into fuzz/corpus.
+# MINUTES minutes per target (TARGETS names some, default all); what adds
+# coverage is merged into fuzz/corpus.
 fuzz-long: fuzz-build
-	fuzz/run-long.sh $(BUILD)-fuzz $(MINUTES)
+	fuzz/run-long.sh $(BUILD)-fuzz $(MINUTES) $(TARGETS)
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for MINUTES minutes, then merges what it found into
 # the kept corpus fuzz/corpus/<target> (minimized: only inputs that add
-# coverage).  Usage: fuzz/run-long.sh BUILD_DIR MINUTES
+# coverage).  Usage: fuzz/run-long.sh BUILD_DIR MINUTES [TARGET...]
+# (every target when none is named).
 set -euo pipefail
 build=$1
 minutes=$2
+shift 2
 src=$(cd "$(dirname "$0")" && pwd)
 report=$build/fuzz-long.txt
 : > "$report"
-for t in "$build"/fuzz/fuzz_*; do
+if [ $# -gt 0 ]; then targets=("${@/#/$build/fuzz/}"); else targets=("$build"/fuzz/fuzz_*); fi
+for t in "${targets[@]}"; do
   [ -x "$t" ] || continue
   name=$(basename "$t")
   work=$build/fuzz/long_$name

@@ -66,7 +66,8 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/olmek-screenshots $(BUILD)/screenshots
 
 # A Debian package (olmek95_*.deb in $(BUILD)-package) from a Release build
-# for /usr with the distribution's compiler and linker flags.
+# for /usr with the distribution's compiler and linker flags, all hardening on.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package: deps
 	cmake -S . -B $(BUILD)-package -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_INSTALL_PREFIX=/usr -DOLMEK_TESTS=OFF -DOLMEK_BENCH=OFF -DOLMEK_WERROR=$(WERROR) \

@@ -29,8 +29,8 @@ const QList<Part>& parts() {
         for (int i = 0; i < 3; ++i) {
             const QRectF box(14 + i * 5, 65 - i * 27, 72 - i * 10, 28);
             out.append({box, true, colours[i]});
-            out.append({QRectF(box.center().x() - 6, box.top(), 12, box.height()), false,
-                        kStrapColour});
+            out.append(
+                {QRectF(box.center().x() - 6, box.top(), 12, box.height()), false, kStrapColour});
         }
         return out;
     }();

@@ -61,15 +61,31 @@ QSet<QString> declaredTypes(const QString& packageFile) {
     return out;
 }
 
-// Types the system's MIME databases define (their generated type lists).
-bool systemDefinesType(const QString& type) {
+// The type the system's MIME databases give files with that extension
+// (their generated glob lists; the first folder that has one wins, and in
+// it the heaviest glob); empty when none does.  Only the extension counts:
+// a type the system knows by content alone (ARC) still needs our glob.
+QString systemTypeForExtension(const QString& ext) {
+    const QString pattern = "*" + sampleName(ext).mid(sampleName(ext).indexOf('.'));
     for (const QString& dir : systemDataDirs()) {
-        QFile f(dir + "/mime/types");
+        QFile f(dir + "/mime/globs2");
         if (!f.open(QIODevice::ReadOnly)) continue;
-        while (!f.atEnd())
-            if (QString::fromUtf8(f.readLine()).trimmed() == type) return true;
+        QString best;
+        int bestWeight = -1;
+        while (!f.atEnd()) {
+            // weight:type:pattern[:flags]
+            const QStringList fields = QString::fromUtf8(f.readLine()).trimmed().split(':');
+            if (fields.size() < 3 || fields[0].startsWith('#')) continue;
+            const bool caseSensitive = fields.size() > 3 && fields[3].split(',').contains("cs");
+            if (fields[2].compare(pattern,
+                                  caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) != 0)
+                continue;
+            const int weight = fields[0].toInt();
+            if (weight > bestWeight) best = fields[1], bestWeight = weight;
+        }
+        if (!best.isEmpty()) return best;
     }
-    return false;
+    return {};
 }
 
 bool samePath(const QString& a, const QString& b) {
@@ -136,18 +152,21 @@ const QStringList& archiveExtensions() {
 
 QList<ExtensionType> archiveMimeTypes() {
     QMimeDatabase db;
-    // A type only our own package file declares is still ours to declare;
-    // one the system defines as well (or alone) is the system's.
+    // Types our own package file declares are not taken for the system's,
+    // or the registration would drop them at the next start.
     const QSet<QString> ownDeclared = declaredTypes(mimePackageFile());
     QList<ExtensionType> out;
     for (const QString& ext : archiveExtensions()) {
         ExtensionType t;
         t.extension = ext;
-        const QMimeType mt = db.mimeTypeForFile(sampleName(ext), QMimeDatabase::MatchExtension);
-        if (mt.isValid() && !mt.isDefault() &&
-            (!ownDeclared.contains(mt.name()) || systemDefinesType(mt.name()))) {
-            t.mimeType = mt.name();
-        } else {
+        t.mimeType = systemTypeForExtension(ext);
+        if (t.mimeType.isEmpty()) {
+            // Another program's registration for the user counts too.
+            const QMimeType mt = db.mimeTypeForFile(sampleName(ext), QMimeDatabase::MatchExtension);
+            if (mt.isValid() && !mt.isDefault() && !ownDeclared.contains(mt.name()))
+                t.mimeType = mt.name();
+        }
+        if (t.mimeType.isEmpty()) {
             t.mimeType = "application/x-" + ext.mid(1).toLower();
             t.ours = true;
         }

@@ -172,14 +172,47 @@ private slots:
         if (!QFile::exists(mimePackageFile())) QSKIP("the system knows every archive extension");
         // A system database listing them, as the installed package gives.
         QDir().mkpath(system_ + "/mime");
-        QString types;
+        QString globs;
         for (const ExtensionType& t : archiveMimeTypes())
-            if (t.ours) types += t.mimeType + "\n";
-        write(system_ + "/mime/types", types);
+            if (t.ours) globs += "50:" + t.mimeType + ":*" + t.extension.toLower() + "\n";
+        write(system_ + "/mime/globs2", globs);
         qputenv("XDG_DATA_DIRS", (system_ + ":/usr/local/share:/usr/share").toLocal8Bit());
         for (const ExtensionType& t : archiveMimeTypes()) QVERIFY2(!t.ours, qPrintable(t.mimeType));
         QVERIFY(RegisterFileTypes("/usr/bin/olmek"));
         QVERIFY(!QFile::exists(mimePackageFile()));
+    }
+
+    void registrationIsStableAcrossStarts() {
+        if (QStandardPaths::findExecutable("update-mime-database").isEmpty())
+            QSKIP("update-mime-database is not installed");
+        QVERIFY(RegisterFileTypes("/usr/bin/olmek"));
+        const QString xml = read(mimePackageFile());
+        const QStringList names = typeNames();
+        // Once our types are in the user's database they are still ours.
+        for (int start = 0; start < 2; ++start) {
+            QVERIFY(RegisterFileTypes("/usr/bin/olmek"));
+            QCOMPARE(read(mimePackageFile()), xml);
+            QCOMPARE(typeNames(), names);
+        }
+    }
+
+    void systemGlobsDecideTheTypes() {
+        QDir().mkpath(system_ + "/mime");
+        write(system_ + "/mime/globs2", "# comment\n"
+                                        "40:application/x-light:*.arc\n"
+                                        "60:application/x-heavy:*.arc\n"
+                                        "50:application/x-upper:*.ZOO:cs\n"
+                                        "50:application/x-compress:*.Z:cs\n"
+                                        "50:application/x-ha-archive:*.HA\n");
+        qputenv("XDG_DATA_DIRS", (system_ + ":/usr/local/share:/usr/share").toLocal8Bit());
+        QMap<QString, ExtensionType> byExt;
+        for (const ExtensionType& t : archiveMimeTypes()) byExt.insert(t.extension, t);
+        QCOMPARE(byExt[".ARC"].mimeType, QString("application/x-heavy"));
+        QCOMPARE(byExt[".Z"].mimeType, QString("application/x-compress"));
+        QCOMPARE(byExt[".HA"].mimeType, QString("application/x-ha-archive"));
+        QVERIFY(!byExt[".HA"].ours);
+        // Files are named .zoo; a case-sensitive .ZOO glob does not give them a type.
+        QVERIFY(byExt[".ZOO"].mimeType != "application/x-upper");
     }
 
     void programRunFromElsewhereRegistersItsIcon() {
@@ -257,7 +290,7 @@ private slots:
         QVERIFY(RegisterFileTypes(program, nullptr, false));
         QCOMPARE(read(desktopEntryFile()), ours + "NoDisplay=true\n");
         // Icons drawn for such a run go too; others stay.
-        for (const QString& size : {"32x32", "48x48"}) {
+        for (const QString size : {"32x32", "48x48"}) {
             const QString png = userIcon(size, "png");
             QDir().mkpath(QFileInfo(png).absolutePath());
             appIconImage(size.left(2).toInt()).save(png, "PNG");
@@ -340,7 +373,8 @@ private slots:
     void mergeKeepingChoices_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("empty") << "" << "[Default Applications]\na/b=x.desktop;\nc/d=x.desktop;\n";
+        QTest::newRow("empty") << ""
+                               << "[Default Applications]\na/b=x.desktop;\nc/d=x.desktop;\n";
         QTest::newRow("chosen") << "[Default Applications]\na/b=y.desktop;\n"
                                 << "[Default Applications]\na/b=y.desktop;\nc/d=x.desktop;\n";
         QTest::newRow("blank value") << "[Default Applications]\na/b=\n"
@@ -350,9 +384,10 @@ private slots:
                                          "c/d=x.desktop;\n";
         QTest::newRow("removed") << "[Removed Associations]\na/b=x.desktop;\nc/d=x.desktop\n"
                                  << "[Removed Associations]\na/b=x.desktop;\nc/d=x.desktop\n";
-        QTest::newRow("removed other") << "[Removed Associations]\nc/d=y.desktop;\n"
-                                       << "[Removed Associations]\nc/d=y.desktop;\n\n"
-                                          "[Default Applications]\na/b=x.desktop;\nc/d=x.desktop;\n";
+        QTest::newRow("removed other")
+            << "[Removed Associations]\nc/d=y.desktop;\n"
+            << "[Removed Associations]\nc/d=y.desktop;\n\n"
+               "[Default Applications]\na/b=x.desktop;\nc/d=x.desktop;\n";
     }
     void mergeKeepingChoices() {
         QFETCH(QString, before);

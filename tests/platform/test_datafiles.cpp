@@ -43,7 +43,9 @@ TEST(DataFiles, FoldersInOrder) {
     for (std::size_t i = 0; i < folders.size(); ++i) {
         EXPECT_EQ(folders[i].back(), '/') << folders[i];
         EXPECT_EQ(folders[i].find("/../"), std::string::npos) << folders[i];
-        if (i > 0) EXPECT_NE(folders[i].find("/olmek95/"), std::string::npos) << folders[i];
+        if (i > 0) {
+            EXPECT_NE(folders[i].find("/olmek95/"), std::string::npos) << folders[i];
+        }
     }
     // Without a trailing delimiter the same folders.
     EXPECT_EQ(dataFolders(excludeTrailingDelimiter(l.bin)), folders);
@@ -79,4 +81,25 @@ TEST(DataFiles, BesideTheRunningProgram) {
     EXPECT_EQ(findDataFile(name), beside);
     EXPECT_EQ(dataFolders().front(), programDir());
     std::filesystem::remove(beside);
+}
+
+TEST(DataFiles, BuildFolderStubsWhenRunFromTheBuild) {
+    TempDir root;
+    const std::string build = root / "build";
+    const std::string cli = root / "build/cli/";
+    std::filesystem::create_directories(cli);
+    std::filesystem::create_directories(root / "build/stub");
+    const auto folders = dataFolders(cli, build);
+    ASSERT_GE(folders.size(), 2u);
+    EXPECT_EQ(folders[0], cli);
+    EXPECT_EQ(folders[1], root / "build/stub/");
+    // A stand-in for the stub the build makes.
+    EXPECT_EQ(findDataFile("olmek-stub", dataFolders(cli, build)), "");
+    testsupport::writeFile(root / "build/stub/olmek-stub", "stand-in");
+    EXPECT_EQ(findDataFile("olmek-stub", dataFolders(cli, build)), root / "build/stub/olmek-stub");
+    // Programs elsewhere, also in a folder whose name only begins alike, do
+    // not look into the build.
+    for (const std::string& other : {root / "build-package/cli/", root / "usr/bin/"})
+        for (const auto& f : dataFolders(other, build))
+            EXPECT_EQ(f.find(root / "build/"), std::string::npos) << f;
 }

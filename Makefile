@@ -12,7 +12,7 @@ PACKAGES := $(shell grep -v '^\#' packages.txt | grep -v '^$$')
 
 MINUTES ?= 10
 
-.PHONY: deps configure build run test fuzz fuzz-build fuzz-long bench screenshots clean
+.PHONY: deps configure build run test fuzz fuzz-build fuzz-long bench screenshots package clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -65,5 +65,17 @@ bench: configure
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/olmek-screenshots $(BUILD)/screenshots
 
+# A Debian package (olmek95_*.deb in $(BUILD)-package) from a Release build
+# for /usr with the distribution's compiler and linker flags, all hardening on.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package: deps
+	cmake -S . -B $(BUILD)-package -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DOLMEK_TESTS=OFF -DOLMEK_BENCH=OFF -DOLMEK_WERROR=$(WERROR) \
+	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-package -j $(JOBS)
+	cd $(BUILD)-package && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-package

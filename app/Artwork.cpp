@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "desktop/AppIcon.h"
+
 namespace app {
 namespace {
 
@@ -143,22 +145,7 @@ QIcon toolIcon(ToolImage which) {
 }
 
 QPixmap logoPixmap(int size) {
-    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 100.0, size / 100.0);
-    // Three stacked archive boxes with a band, the program's emblem.
-    const QColor colours[] = {QColor(200, 60, 40), QColor(40, 120, 200), QColor(60, 160, 70)};
-    for (int i = 0; i < 3; ++i) {
-        const QRectF box(14 + i * 5, 70 - i * 27, 72 - i * 10, 28);
-        p.setPen(QPen(QColor(30, 30, 30), 1.5));
-        p.setBrush(colours[i]);
-        p.drawRoundedRect(box, 3, 3);
-        p.setBrush(QColor(240, 200, 80));
-        p.drawRect(QRectF(box.center().x() - 5, box.top(), 10, box.height()));
-    }
-    return QPixmap::fromImage(img);
+    return QPixmap::fromImage(desk::appIconImage(size));
 }
 
 } // namespace app

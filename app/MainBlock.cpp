@@ -10,8 +10,10 @@
 #include "app/Forms.h"
 #include "app/FrmMain.h"
 #include "archive/core/Hooks.h"
+#include "desktop/AppIcon.h"
 #include "desktop/FileInfo.h"
 #include "desktop/MessageBox.h"
+#include "desktop/Registration.h"
 
 namespace app {
 
@@ -43,9 +45,10 @@ void initApplication(QApplication& a) {
     QFont f("DejaVu Sans");
     f.setPointSize(8);
     a.setFont(f);
-    QIcon icon;
-    for (int size : {16, 32, 48}) icon.addPixmap(logoPixmap(size));
-    a.setWindowIcon(icon);
+    a.setWindowIcon(desk::appIcon());
+    // Ties the windows to the installed desktop entry (and its icon) on
+    // desktops that match them by name.
+    a.setDesktopFileName(desk::kDesktopName);
     installEngineHooks();
 }
 

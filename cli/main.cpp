@@ -5,6 +5,7 @@
 
 #include "archive/core/Hooks.h"
 #include "cli/Ask.h"
+#include "platform/DataFiles.h"
 #include "platform/File.h"
 #include "platform/Time.h"
 
@@ -49,6 +50,18 @@ static void usage(FILE* out) {
     for (const auto& v : cli::verbs())
         std::fprintf(out, "  olmek-cli %s\n      %s\n", v.usage.c_str(), v.summary.c_str());
     std::fprintf(out, "  olmek-cli --help\n      Show this help.\n");
+    std::fprintf(out, "  olmek-cli --version\n      Show the version and the self-extractor stubs "
+                      "found.\n");
+}
+
+// The version, then where the files read beside the program were found.
+static int version() {
+    std::printf("olmek-cli (OLMEK 95) %s\n", OLMEK_VERSION);
+    for (const char* name : {plat::StubFileName, plat::NativeStubFileName}) {
+        const std::string path = plat::findDataFile(name);
+        std::printf("%s: %s\n", name, path.empty() ? "not found" : path.c_str());
+    }
+    return 0;
 }
 
 int main(int argc, char** argv) {
@@ -59,6 +72,7 @@ int main(int argc, char** argv) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    if (!std::strcmp(argv[1], "--version")) return version();
     std::vector<std::string> args(argv + 2, argv + argc);
     for (const auto& v : cli::verbs())
         if (v.name == argv[1]) return v.run(args);

@@ -15,6 +15,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
 #include "app/OpenArchive.h"
+#include "app/ZipEdit.h"
 #include "archive/core/Hooks.h"
 #include "archive/extract/Extractors.h"
 #include "archive/list/ArcLister.h"
@@ -151,6 +152,16 @@ void Commands::DecompressFile() {
 
 Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
                                                  const QString& target) {
+    // ZIP archives go through the ZIP library where the build has it.
+    if (app::zipLibraryAvailable() && app::zipWritable(type)) {
+        switch (app::zipExtractAll(&frame_, archive, target)) {
+        case app::ZipExtractResult::Cancelled:
+            return ExtractResult::Cancelled;
+        case app::ZipExtractResult::Done:
+        case app::ZipExtractResult::Failed:
+            return ExtractResult::Done;
+        }
+    }
     std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(type);
     if (!x) return ExtractResult::Unsupported;
     // The extractors with a member bar restore stored folders.

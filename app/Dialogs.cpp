@@ -150,9 +150,9 @@ QPushButton* TfrmProgress2::cmdCancel() const {
 }
 
 QString TfrmProgress2::MethodVerb(int zipMethod) {
-    static const char* const verbs[] = {"UnStoring",    "UnShrinking",        "UnReducing",
-                                        "UnReducing",   "UnReducing",         "UnReducing",
-                                        "Exploding",    "DeTokenizing",       "Inflating",
+    static const char* const verbs[] = {"UnStoring",          "UnShrinking",   "UnReducing",
+                                        "UnReducing",         "UnReducing",    "UnReducing",
+                                        "Exploding",          "DeTokenizing",  "Inflating",
                                         "Enhanced Inflating", "DCL Exploding", "Extracting"};
     const int i = zipMethod >= 0 && zipMethod <= 10 ? zipMethod : 11;
     return QString::fromLatin1(verbs[i]) + "  ";

@@ -46,10 +46,8 @@ std::unique_ptr<TUnBase> viewerExtractorFor(TArcType type) {
     return ExtractorTable::instance().make(type);
 }
 
-QString extractNotAvailableText(TArcType type) {
-    if (!viewerExtracts(type)) return "Extract not supported for this filetype.";
-    return "Extraction of " + QString::fromStdString(arcTypeDisplayName(type)) +
-           " archives is not available yet.";
+QString extractNotAvailableText(TArcType) {
+    return "Extract not supported for this filetype.";
 }
 
 namespace {
@@ -72,8 +70,8 @@ void ExtractorDriver::attach(TUnBase& x, bool askOverwrite) {
     };
     x.OnEnd = [this, &x](TObject*, const std::string& fn, bool pass) { onEnd(x, fn, pass); };
     x.OnError = [this](TObject*, const std::string& fn, const std::string& vol, int code) {
-        const QString text = componentErrorText(desk::visibleText(fn),
-                                                QString::fromStdString(vol), code);
+        const QString text =
+            componentErrorText(desk::visibleText(fn), QString::fromStdString(vol), code);
         if (!text.isEmpty()) desk::showInformation(text, owner_);
     };
     x.OnGetPassword = [this, &x](TObject*, const std::string&, std::string& pw, bool& again) {
@@ -86,8 +84,7 @@ void ExtractorDriver::attach(TUnBase& x, bool askOverwrite) {
     };
     if (askOverwrite)
         x.OnFileExists = [this](TObject*, const std::string& fn, TDateTime, bool& accept) {
-            accept =
-                desk::askYesNo(desk::visibleText(fn) + " already exists. Overwrite?", owner_);
+            accept = desk::askYesNo(desk::visibleText(fn) + " already exists. Overwrite?", owner_);
         };
     else
         x.OnFileExists = nullptr;
@@ -156,8 +153,8 @@ int ExtractorDriver::findMember(const std::string& targetPath, const std::string
     for (int pass = 0; pass < 2; ++pass)
         for (int i = pass == 0 ? cursor_ : 0; i < int(members_.size()); ++i) {
             const std::string& n = members_[std::size_t(i)].name;
-            if (n == rel || (n.size() > rel.size() && n.compare(n.size() - rel.size(), rel.size(),
-                                                                rel) == 0) ||
+            if (n == rel ||
+                (n.size() > rel.size() && n.compare(n.size() - rel.size(), rel.size(), rel) == 0) ||
                 namePart(n) == leaf) {
                 cursor_ = i + 1;
                 return i;
@@ -178,8 +175,8 @@ void ExtractorDriver::onProgress(TUnBase& x, const std::string& fn, std::uint8_t
     TfrmProgress2* p = forms::frmProgress2();
     if (current_ < 0) current_ = findMember(fn, x.ExtractDir());
     const int method = current_ >= 0 ? members_[std::size_t(current_)].method : -1;
-    p->ItemProgress(zip_ ? TfrmProgress2::MethodVerb(method) : TfrmProgress2::MethodVerb(-1),
-                    name, percent);
+    p->ItemProgress(zip_ ? TfrmProgress2::MethodVerb(method) : TfrmProgress2::MethodVerb(-1), name,
+                    percent);
     if (total_ > 0) {
         const std::int64_t packed = current_ >= 0 ? members_[std::size_t(current_)].packed : 0;
         const std::int64_t at = done_ + packed * percent / 100;
@@ -196,8 +193,7 @@ void ExtractorDriver::onEnd(TUnBase& x, const std::string& fn, bool pass) {
         if (total_ > 0) forms::frmProgress2()->ArchiveProgress(int(done_ * 100 / total_));
     }
     if (!pass)
-        desk::showInformation(desk::visibleText(fn) + "\rExtract failed\r\rOnEnd Event...",
-                              owner_);
+        desk::showInformation(desk::visibleText(fn) + "\rExtract failed\r\rOnEnd Event...", owner_);
 }
 
 } // namespace app

@@ -22,14 +22,12 @@ namespace app {
 
 // The extractor of an archive type as the viewer and the copy/move dialog
 // choose it; null for the types they do not extract (atLhaExe, HA, PAK,
-// RAR, ...) and for families whose extractor is not built.
+// RAR, ...).
 std::unique_ptr<TUnBase> viewerExtractorFor(TArcType type);
 // Whether the viewer's table names an extractor for the type.
 bool viewerExtracts(TArcType type);
 
-// The message for an extraction the program cannot do: "Extract not
-// supported for this filetype." for types outside the table, a notice for
-// families whose extractor is still to come.
+// The message for an archive type the viewer does not extract.
 QString extractNotAvailableText(TArcType type);
 
 class ExtractorDriver {

@@ -19,8 +19,8 @@
 FileCommands::FileCommands(TfrmMain& frame) : frame_(frame) {}
 
 bool FileCommands::ConfirmWhenDeleting() {
-    return app::readValue("\\Software\\Fenwood\\OLMEK95\\Configure\\General",
-                          "ConfirmWhenDeleting", "1") != "0";
+    return app::readValue("\\Software\\Fenwood\\OLMEK95\\Configure\\General", "ConfirmWhenDeleting",
+                          "1") != "0";
 }
 
 TfrmChild* FileCommands::selectionChild() {
@@ -30,8 +30,7 @@ TfrmChild* FileCommands::selectionChild() {
 
 QString FileCommands::treeFolder(TfrmChild* child) {
     const QString path = child ? child->dirSource->SelectedPath() : QString();
-    if (path.isEmpty())
-        desk::showInformation("Select a folder in the folder tree first.", &frame_);
+    if (path.isEmpty()) desk::showInformation("Select a folder in the folder tree first.", &frame_);
     return path;
 }
 
@@ -93,7 +92,8 @@ void FileCommands::RenameFile() {
     for (const QString& file : files) {
         const QFileInfo fi(file);
         dlg->Prepare(fi.absolutePath(), fi.fileName());
-        if (dlg->exec() == QDialog::Accepted) child->filSource->SetFolder(child->filSource->Folder());
+        if (dlg->exec() == QDialog::Accepted)
+            child->filSource->SetFolder(child->filSource->Folder());
     }
 }
 
@@ -118,7 +118,8 @@ void FileCommands::FileAttributes() {
     TfrmFileAttributes* dlg = forms::frmFileAttributes();
     for (const QString& file : selectedFiles(child)) {
         dlg->Prepare(file);
-        if (dlg->exec() == QDialog::Accepted) child->filSource->SetFolder(child->filSource->Folder());
+        if (dlg->exec() == QDialog::Accepted)
+            child->filSource->SetFolder(child->filSource->Folder());
     }
 }
 
@@ -128,6 +129,7 @@ void FileCommands::FileDateTime() {
     TfrmFileDateTime* dlg = forms::frmFileDateTime();
     for (const QString& file : selectedFiles(child)) {
         dlg->Prepare(file);
-        if (dlg->exec() == QDialog::Accepted) child->filSource->SetFolder(child->filSource->Folder());
+        if (dlg->exec() == QDialog::Accepted)
+            child->filSource->SetFolder(child->filSource->Folder());
     }
 }

@@ -5,11 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 
 #include "desktop/FileOperation.h"
@@ -91,8 +91,7 @@ bool TfrmRenameFile::Ok() {
         return false;
     }
     QString why;
-    if (name.contains('/') ||
-        !desk::RenameItem(Folder + lblOldFile->text(), Folder + name, &why))
+    if (name.contains('/') || !desk::RenameItem(Folder + lblOldFile->text(), Folder + name, &why))
         desk::ShowMessage("Error renaming file!", this);
     return true;
 }

@@ -3,8 +3,8 @@
 #include <QPointer>
 
 #include "app/Dialogs.h"
-#include "app/FrmConfigure.h"
 #include "app/FileDialogs.h"
+#include "app/FrmConfigure.h"
 #include "app/FrmMask.h"
 #include "app/FrmTo.h"
 

@@ -5,12 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -138,8 +138,8 @@ void TfrmTo::PrepareDirectory(bool move, const QString& path) {
 
 void TfrmTo::PrepareArchive(const QString& archive, const QStringList& names,
                             const QString& folder) {
-    for (QWidget* w : std::initializer_list<QWidget*>{lblOperation, optCopy, optMove, chkRename,
-                                                      chkConfirm})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblOperation, optCopy, optMove, chkRename, chkConfirm})
         w->hide();
     lblFileName->setText(archive);
     dirSource->SelectPath(folder);
@@ -148,7 +148,8 @@ void TfrmTo::PrepareArchive(const QString& archive, const QStringList& names,
 }
 
 void TfrmTo::showEvent(QShowEvent* e) {
-    for (int i = 0; i < lstFilesAndFolders->ItemCount(); ++i) lstFilesAndFolders->SetChecked(i, true);
+    for (int i = 0; i < lstFilesAndFolders->ItemCount(); ++i)
+        lstFilesAndFolders->SetChecked(i, true);
     QDialog::showEvent(e);
     if (QScreen* s = QGuiApplication::primaryScreen()) {
         QRect r = frameGeometry();
@@ -160,8 +161,8 @@ void TfrmTo::showEvent(QShowEvent* e) {
 
 void TfrmTo::done(int r) {
     // The next file or folder command never finds the dialog in archive mode.
-    for (QWidget* w : std::initializer_list<QWidget*>{lblOperation, optCopy, optMove, chkRename,
-                                                      chkConfirm})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblOperation, optCopy, optMove, chkRename, chkConfirm})
         w->show();
     QDialog::done(r);
 }

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,10 +27,12 @@
 #include "app/IniOut.h"
 #include "app/Metrics.h"
 #include "app/OpenArchive.h"
+#include "app/ZipEdit.h"
 #include "archive/extract/UnBase.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/FileInfo.h"
 #include "desktop/FileOperation.h"
+#include "desktop/FolderPicker.h"
 #include "desktop/Launch.h"
 #include "desktop/MessageBox.h"
 #include "desktop/Shell.h"
@@ -62,11 +64,11 @@ struct Column {
 };
 
 const Column kColumns[14] = {
-    {"FileName", 120, false}, {"Date", 60, false},     {"Time", 0, false},
-    {"Packed", 80, true},     {"Unpacked", 80, true},  {"Ratio", 40, false},
-    {"Method", 60, false},    {"Attr", 30, false},     {"Folder", 41, false},
-    {"File Type", 110, false}, {"CRC", 70, true},      {"Offset", 60, true},
-    {"Encrypted", 60, false}, {"File Comment", 75, false},
+    {"FileName", 120, false},  {"Date", 60, false},         {"Time", 0, false},
+    {"Packed", 80, true},      {"Unpacked", 80, true},      {"Ratio", 40, false},
+    {"Method", 60, false},     {"Attr", 30, false},         {"Folder", 41, false},
+    {"File Type", 110, false}, {"CRC", 70, true},           {"Offset", 60, true},
+    {"Encrypted", 60, false},  {"File Comment", 75, false},
 };
 
 // The default width of a report column the layouts left unset.
@@ -245,11 +247,16 @@ void TfrmView::buildPopup() {
         const char* shortcut;
         void (TfrmView::*command)();
     } items[] = {
-        {"&Decompress", "F4", &TfrmView::Decompress}, {"-", "", nullptr},
-        {"De&lete", "", &TfrmView::Delete},           {"-", "", nullptr},
-        {"&View", "F12", &TfrmView::View},           {"View as &Text", "", &TfrmView::ViewAsText},
-        {"-", "", nullptr},                          {"&Add", "", &TfrmView::Add},
-        {"-", "", nullptr},                          {"Cancel", "", nullptr},
+        {"&Decompress", "F4", &TfrmView::Decompress},
+        {"-", "", nullptr},
+        {"De&lete", "", &TfrmView::Delete},
+        {"-", "", nullptr},
+        {"&View", "F12", &TfrmView::View},
+        {"View as &Text", "", &TfrmView::ViewAsText},
+        {"-", "", nullptr},
+        {"&Add", "", &TfrmView::Add},
+        {"-", "", nullptr},
+        {"Cancel", "", nullptr},
     };
     for (const auto& it : items) {
         if (QString(it.caption) == "-") {
@@ -313,8 +320,8 @@ void TfrmView::wireLister() {
     };
     ArcLister2->OnError = [this](TObject*, const std::string& fn, const std::string& vol,
                                  int code) {
-        const QString text = app::componentErrorText(desk::visibleText(fn),
-                                                     QString::fromStdString(vol), code);
+        const QString text =
+            app::componentErrorText(desk::visibleText(fn), QString::fromStdString(vol), code);
         if (!text.isEmpty()) desk::showInformation(text, this);
     };
 }
@@ -487,8 +494,7 @@ void TfrmView::View() {
             continue;
         }
         // The next entry waits until this one's application has ended.
-        while (!closeRequested_ && !r.waitForFinished(100)) {
-        }
+        while (!closeRequested_ && !r.waitForFinished(100)) {}
     }
     busy_ = false;
     if (closeRequested_) {
@@ -523,10 +529,22 @@ void TfrmView::Decompress() {
 
 void TfrmView::Delete() {
     if (busy_ || !selectionCheck()) return;
-    desk::showInformation("This command is not available yet.", this);
+    // By full stored names: a caption alone would also take same-named
+    // members of other folders.
+    if (app::zipDeleteMembers(this, windowTitle(), ArcLister2->ArcType(), SelectedStoredNames()))
+        Relist();
 }
 
 void TfrmView::Add() {
     if (busy_) return;
-    desk::showInformation("This command is not available yet.", this);
+    const TArcType type = ArcLister2->ArcType();
+    // Without the writer, or for other archive types, this only explains.
+    if (!app::zipLibraryAvailable() || !app::zipWritable(type)) {
+        app::zipAddFile(this, windowTitle(), type, {});
+        return;
+    }
+    const QString file =
+        desk::selectExistingFile(this, "Add", QFileInfo(windowTitle()).absolutePath());
+    if (file.isEmpty()) return;
+    if (app::zipAddFile(this, windowTitle(), type, file)) Relist();
 }

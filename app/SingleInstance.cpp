@@ -30,8 +30,7 @@ bool sendToRunningInstance(const QString& path, int timeoutMs) {
     return socket.readLine().trimmed() == "ok";
 }
 
-InstanceServer::InstanceServer(QObject* parent)
-    : QObject(parent), server_(new QLocalServer(this)) {
+InstanceServer::InstanceServer(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &InstanceServer::onConnection);
 }

@@ -13,11 +13,12 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
-#include <QTreeWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/Dialogs.h"
+#include "app/FileDialogs.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmConfigure.h"
@@ -25,7 +26,6 @@
 #include "app/FrmMask.h"
 #include "app/FrmTo.h"
 #include "app/FrmView.h"
-#include "app/FileDialogs.h"
 #include "app/MainBlock.h"
 #include "app/Settings.h"
 #include "desktop/Mounts.h"

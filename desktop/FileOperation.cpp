@@ -461,14 +461,16 @@ bool RenameItem(const QString& fromIn, const QString& toIn, QString* why) {
     // No-replace in one step where the file system offers it, so that a
     // name taken meanwhile is not overwritten.
     int rc = ::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE);
-    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) rc = ::rename(f.constData(), t.constData());
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS))
+        rc = ::rename(f.constData(), t.constData());
     if (rc == 0) return true;
     if (errno == EEXIST) return refuse("A file or folder named " + leaf + " already exists.");
     if (errno != EXDEV) return refuse(QString::fromLocal8Bit(std::strerror(errno)));
     const FileOpResult r =
         SHFileOperation(nullptr, FO_MOVE, {from}, to, FOF_NOCONFIRMATION | FOF_NOERRORUI);
     if (r.code == 0) return true;
-    return refuse(r.aborted ? QString("Cancelled.") : "Cannot move " + QFileInfo(from).fileName() + ".");
+    return refuse(r.aborted ? QString("Cancelled.")
+                            : "Cannot move " + QFileInfo(from).fileName() + ".");
 }
 
 QStringList splitPathList(const QString& text) {

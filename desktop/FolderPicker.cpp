@@ -12,6 +12,10 @@ FolderPickerFunc& picker() {
     static FolderPickerFunc f;
     return f;
 }
+FolderPickerFunc& filePicker() {
+    static FolderPickerFunc f;
+    return f;
+}
 } // namespace
 
 bool confirmCreateFolder(const QString& folder, QWidget* parent) {
@@ -61,6 +65,16 @@ QString selectDirectory(QWidget* parent, const QString& caption, const QString& 
 
 void setFolderPicker(FolderPickerFunc f) {
     picker() = std::move(f);
+}
+
+QString selectExistingFile(QWidget* parent, const QString& caption, const QString& startDir) {
+    if (filePicker()) return filePicker()(parent, caption, startDir);
+    return QFileDialog::getOpenFileName(parent, caption,
+                                        startDir.isEmpty() ? QDir::homePath() : startDir);
+}
+
+void setFilePicker(FolderPickerFunc f) {
+    filePicker() = std::move(f);
 }
 
 } // namespace desk

@@ -18,6 +18,11 @@ QString selectDirectory(QWidget* parent, const QString& caption, const QString& 
 // Replaces the dialog; an empty function restores it.
 void setFolderPicker(FolderPickerFunc picker);
 
+// The open-file dialog (the file must exist); empty when cancelled.
+// Replaceable by tests in the same way.
+QString selectExistingFile(QWidget* parent, const QString& caption, const QString& startDir = {});
+void setFilePicker(FolderPickerFunc picker);
+
 // When folder does not exist: asks whether to create it and does so on
 // Yes.  True when the folder exists afterwards; a failure to create it is
 // shown.

@@ -31,8 +31,7 @@ inline QByteArray readFile(const QString& path) {
 
 inline bool setModified(const QString& path, const QDateTime& when) {
     QFile f(path);
-    return f.open(QIODevice::ReadWrite) &&
-           f.setFileTime(when, QFileDevice::FileModificationTime);
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
 }
 
 // Bytes that compress somewhat but not to nothing.
@@ -82,10 +81,9 @@ inline void installRecorder(const QString& id, const QStringList& mimeTypes, con
                           .arg(sleepSeconds)
                           .toUtf8());
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    writeFile(appsDir() + "/" + id,
-              ("[Desktop Entry]\nType=Application\nName=" + id + "\nExec=" + script +
-               " %f\nMimeType=" + mimeTypes.join(';') + ";\n")
-                  .toUtf8());
+    writeFile(appsDir() + "/" + id, ("[Desktop Entry]\nType=Application\nName=" + id + "\nExec=" +
+                                     script + " %f\nMimeType=" + mimeTypes.join(';') + ";\n")
+                                        .toUtf8());
     QString list = "[Default Applications]\n";
     for (const QString& t : mimeTypes) list += t + "=" + id + "\n";
     writeFile(qEnvironmentVariable("XDG_CONFIG_HOME") + "/mimeapps.list", list.toUtf8());

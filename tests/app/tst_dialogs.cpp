@@ -8,13 +8,13 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "tests/desktop/QtTestEnv.h"
 #include "app/Dialogs.h"
 #include "app/ErrorText.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMask.h"
 #include "app/Settings.h"
 #include "archive/core/Errors.h"
+#include "tests/desktop/QtTestEnv.h"
 
 namespace {
 const QString kGeneral = "\\Software\\Fenwood\\OLMEK95\\Configure\\General";

@@ -32,7 +32,7 @@ namespace {
 const QString kGeneral = "\\Software\\Fenwood\\OLMEK95\\Configure\\General";
 
 struct timespec changeTime(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_ctim;
 }
@@ -152,7 +152,8 @@ void TestFileOps::moveAsksBeforeOverwriting() {
     QCOMPARE(readFile(folder("mv/src/a.txt")), QByteArray("new"));
     boxes_.records.clear();
     boxes_.answers = {desk::mrYes};
-    frame.ActiveChild()->filSource->SelectItem(frame.ActiveChild()->filSource->IndexOfName("a.txt"));
+    frame.ActiveChild()->filSource->SelectItem(
+        frame.ActiveChild()->filSource->IndexOfName("a.txt"));
     run();
     QCOMPARE(boxes_.records.size(), 1);
     QCOMPARE(readFile(folder("mv/dst/a.txt")), QByteArray("new"));
@@ -228,9 +229,8 @@ void TestFileOps::archiveModeLeavesNoTrace() {
     windowOn(frame, folder("after"), {"a.txt"});
     bool visible = false;
     whenModal<TfrmTo>([&](TfrmTo* d) {
-        visible = d->optCopy->isVisible() && d->optMove->isVisible() &&
-                  d->chkRename->isVisible() && d->chkConfirm->isVisible() &&
-                  d->lblOperation->isVisible();
+        visible = d->optCopy->isVisible() && d->optMove->isVisible() && d->chkRename->isVisible() &&
+                  d->chkConfirm->isVisible() && d->lblOperation->isVisible();
         d->cmbTo->setEditText(folder("after-out"));
         d->cmdOk->click();
     });
@@ -395,7 +395,8 @@ void TestFileOps::dateAndTime() {
     d->LoadDateTime();
     QCOMPARE(d->mskDate->text(), QString("06/07/20"));
     QCOMPARE(d->mskTime->text(), QString("08:09:10 AM"));
-    QCOMPARE(d->lblCurrentDate->text(), QLocale().toString(QDate(2020, 6, 7), QLocale::ShortFormat));
+    QCOMPARE(d->lblCurrentDate->text(),
+             QLocale().toString(QDate(2020, 6, 7), QLocale::ShortFormat));
     // Unchanged texts write nothing (the stamp keeps its fraction).
     QVERIFY(d->Ok());
     QVERIFY(!d->Written);
@@ -403,8 +404,7 @@ void TestFileOps::dateAndTime() {
     // A text that does not convert leaves the file as it was.
     d->mskDate->setText("13/45/20");
     QVERIFY(!d->Ok());
-    QCOMPARE(boxes_.texts(),
-             QStringList({"'13/45/20 08:09:10 AM' is not a valid date and time"}));
+    QCOMPARE(boxes_.texts(), QStringList({"'13/45/20 08:09:10 AM' is not a valid date and time"}));
     QCOMPARE(boxes_.records[0].type, desk::mtError);
     QCOMPARE(QFileInfo(folder("dt/a.txt")).lastModified(), start);
     d->mskDate->setText("12/31/99");

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -19,23 +18,24 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/FrmView.h"
 #include "app/Commands.h"
 #include "app/Dialogs.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
+#include "app/FrmView.h"
 #include "app/Metrics.h"
 #include "app/Settings.h"
-#include "desktop/Registration.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/FolderPicker.h"
 #include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
+#include "desktop/Registration.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 #include "tests/desktop/QtTestEnv.h"

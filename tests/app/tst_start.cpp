@@ -10,14 +10,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/FrmTo.h"
-#include "app/FrmView.h"
-#include "app/SingleInstance.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmMain.h"
+#include "app/FrmTo.h"
+#include "app/FrmView.h"
 #include "app/MainBlock.h"
 #include "app/Settings.h"
+#include "app/SingleInstance.h"
 #include "archive/core/Hooks.h"
 #include "desktop/FileInfo.h"
 #include "desktop/MessageBox.h"

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProgressDialog>
-#include <QTimer>
 #include <QObject>
+#include <QProgressDialog>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "desktop/FileOperation.h"
 #include "desktop/FolderPicker.h"
@@ -293,9 +293,9 @@ private slots:
         QDir().mkpath(path("out"));
         QTimer timer;
         cancelProgressSoon(timer);
-        const FileOpResult r = SHFileOperation(nullptr, FO_COPY,
-                                               {path("big/huge.bin"), path("big/after.txt")},
-                                               path("out"), FOF_ALLOWUNDO);
+        const FileOpResult r =
+            SHFileOperation(nullptr, FO_COPY, {path("big/huge.bin"), path("big/after.txt")},
+                            path("out"), FOF_ALLOWUNDO);
         timer.stop();
         QVERIFY(r.aborted);
         QCOMPARE(tree(path("out")), QStringList());
@@ -308,7 +308,8 @@ private slots:
             SHFileOperation(nullptr, FO_COPY, {path("big")}, path("out"), FOF_ALLOWUNDO);
         timer.stop();
         QVERIFY(m.aborted);
-        for (const QString& f : tree(path("out"))) QVERIFY2(!f.endsWith(".olmek-part"), qPrintable(f));
+        for (const QString& f : tree(path("out")))
+            QVERIFY2(!f.endsWith(".olmek-part"), qPrintable(f));
     }
 
     void cancelStopsADeleteBetweenItems() {
@@ -319,8 +320,7 @@ private slots:
         }
         QTimer timer;
         cancelProgressSoon(timer);
-        const FileOpResult r = SHFileOperation(nullptr, FO_DELETE, items, {},
-                                               FOF_NOCONFIRMATION);
+        const FileOpResult r = SHFileOperation(nullptr, FO_DELETE, items, {}, FOF_NOCONFIRMATION);
         timer.stop();
         QVERIFY(r.aborted);
         // Every item is either gone or whole; the rest is still there.

@@ -214,9 +214,9 @@ private slots:
         QHeaderView* header = report->header();
         QVERIFY(header->sectionsClickable());
         QVERIFY(header->isSortIndicatorShown());
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(cnModified) + 5,
-                                 header->height() / 2));
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(cnModified) + 5, header->height() / 2));
         QCOMPARE(fe.SortColumn(), cnModified);
         QCOMPARE(header->sortIndicatorSection(), int(cnModified));
         QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);

@@ -334,7 +334,9 @@ bool TfrmView::OpenArchive(const QString& path, int addEnabled) {
     ArcLister2->SetArchiveFile(path.toStdString());
     ArcLister2->SetFileSpec("*.*");
     if (addEnabled >= 0) cmdAdd->setEnabled(addEnabled != 0);
-    return ArcLister2->Activate();
+    const bool ok = ArcLister2->Activate();
+    fitColumns();
+    return ok;
 }
 
 bool TfrmView::Relist() {
@@ -342,7 +344,19 @@ bool TfrmView::Relist() {
     ListView2->clear();
     Memo1->clear();
     ArcLister2->SetArchiveFile(windowTitle().toStdString());
-    return ArcLister2->Activate();
+    const bool ok = ArcLister2->Activate();
+    fitColumns();
+    return ok;
+}
+
+void TfrmView::fitColumns() {
+    // Dates, sizes, attributes and CRCs never show cut: a column narrower
+    // than its values widens.  Names and comments keep their widths.
+    for (int i = 1; i < 13; ++i) {
+        if (i == 9) continue;
+        const int needed = static_cast<QAbstractItemView*>(ListView1)->sizeHintForColumn(i);
+        if (needed > ListView1->columnWidth(i)) ListView1->setColumnWidth(i, needed);
+    }
 }
 
 void TfrmView::onMaskChanged() {
@@ -352,6 +366,7 @@ void TfrmView::onMaskChanged() {
     ListView2->clear();
     Memo1->clear();
     ArcLister2->Activate();
+    fitColumns();
 }
 
 void TfrmView::showEvent(QShowEvent* e) {

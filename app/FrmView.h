@@ -93,6 +93,7 @@ private:
     // Extracts the stored names into folder, flat; false when cancelled.
     bool extractInto(TUnBase& x, const QString& folder, const QString& storedName);
     void onMaskChanged();
+    void fitColumns();
 
     QStringList tempFolders_;
     std::map<TArcType, std::unique_ptr<TUnBase>> extractors_;

@@ -210,6 +210,12 @@ void TestViewer::zipColumnsAndTotals() {
     QVERIFY(t->text(4).endsWith('%'));
     QCOMPARE(v.Memo1->toPlainText().trimmed(), QString("the archive comment"));
     QVERIFY(boxes_.records.isEmpty());
+    // Dates, sizes, attributes, CRCs and offsets show uncut.
+    const QFontMetrics fm(v.ListView1->font());
+    for (int c : {1, 2, 3, 4, 5, 6, 7, 10, 11, 12})
+        for (const QString& n : captions(v))
+            QVERIFY2(fm.horizontalAdvance(row(v, n)->text(c)) < v.ListView1->columnWidth(c),
+                     qPrintable(v.ListView1->headerItem()->text(c)));
 }
 
 void TestViewer::otherFamiliesColumns_data() {

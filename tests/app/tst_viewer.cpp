@@ -87,6 +87,7 @@ private slots:
     void decompressExtractsTheCheckedEntries();
     void cancelStopsTheExtraction();
     void folderWindowDecompressCancels();
+    void folderWindowDecompressAsksForThePassword();
     void typesWithoutExtraction();
     void deleteAndAddWaitForTheZipWriter();
     void deleteRemovesTheSelectedMembers();
@@ -546,6 +547,34 @@ void TestViewer::folderWindowDecompressCancels() {
     QCOMPARE(lower, dir + "/big.zip");
     QVERIFY(archiveBar >= 0 && archiveBar < 30);
     QVERIFY(!p->isVisible());
+}
+
+// An encrypted member: the prompt is titled with the archive's name and
+// its password opens the member.
+void TestViewer::folderWindowDecompressAsksForThePassword() {
+    const QString dir = folder("pw");
+    writeFile(dir + "/locked.txt", textBytes(3000, 9));
+    if (runTool("zip", {"-q", "-P", "sesame", "locked.zip", "locked.txt"}, dir) != 0)
+        QSKIP("zip is not installed");
+    QFile::remove(dir + "/locked.txt");
+    const QString target = folder("pw-out");
+    QDir().mkpath(target);
+    TfrmMain frame;
+    TfrmChild* c = frame.NewChild();
+    c->showFolder(dir);
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("locked.zip"));
+    desk::setFolderPicker([&](QWidget*, const QString&, const QString&) { return target; });
+    QString title;
+    whenModal<TfrmPassword>([&](TfrmPassword* p) {
+        title = p->windowTitle();
+        p->txtPassword()->setText("sesame");
+        p->accept();
+    });
+    frame.runCommand("DecompressFile1");
+    QCOMPARE(title, QString("locked.zip"));
+    QVERIFY2(boxes_.records.isEmpty(), qPrintable(boxes_.texts().join("; ")));
+    QCOMPARE(readFile(target + "/locked.txt"), textBytes(3000, 9));
 }
 
 void TestViewer::typesWithoutExtraction() {

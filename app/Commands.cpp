@@ -7,14 +7,15 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
-#include "app/ArcListWindow.h"
 #include "app/Dialogs.h"
-#include "app/ErrorText.h"
+#include "app/ExtractRun.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
+#include "app/OpenArchive.h"
+#include "app/ZipEdit.h"
 #include "archive/core/Hooks.h"
 #include "archive/extract/Extractors.h"
 #include "archive/list/ArcLister.h"
@@ -51,7 +52,10 @@ int viewGroupOf(TArcType type) {
     }
 }
 
-Commands::Commands(TfrmMain& frame) : frame_(frame) {}
+Commands::Commands(TfrmMain& frame)
+    : frame_(frame),
+      driver_(std::make_unique<app::ExtractorDriver>(&frame, app::ExtractorDriver::Style::Double)) {
+}
 Commands::~Commands() = default;
 
 bool Commands::SelectionCheck(TfrmChild* child) {
@@ -80,19 +84,29 @@ void Commands::ViewFile() {
     if (!SelectionCheck(child)) return;
     const QString path = SelectedFile(child, 1);
     child->ArcLister1->SetArchiveFile(path.toStdString());
-    if (viewGroupOf(child->ArcLister1->ArcType()) != 0) {
-        ListArchiveModal(path);
+    const int group = viewGroupOf(child->ArcLister1->ArcType());
+    if (group != 0) {
+        app::ViewArchiveModal(&frame_, path, group == 2 ? 1 : 0);
         return;
     }
-    desk::ShellExecute(path, {}, QFileInfo(path).absolutePath());
+    OpenWithShell(child, path);
 }
 
-void Commands::ListArchiveModal(const QString& path, const std::function<void()>& beforeShow) {
-    frame_.ArcLister1->SetArchiveFile(path.toStdString());
-    TfrmArcList window(&frame_);
-    window.listArchive(path);
-    if (beforeShow) beforeShow();
-    window.exec();
+void Commands::OpenWithShell(TfrmChild* child, const QString& path) {
+    const QFileInfo fi(path);
+    // The desktop would only start this program again: its viewer shows it.
+    if (fi.isFile() && app::OpensWithSelf(path)) {
+        app::ViewArchiveModal(&frame_, path, 0);
+        return;
+    }
+    const desk::ShellExecResult r = desk::ShellExecute(path, {}, fi.absolutePath());
+    if (r.ok()) return;
+    // A folder the desktop has no application for opens in this window.
+    if (fi.isDir() && r.code == desk::SE_ERR_NOASSOC && child) {
+        child->showFolder(fi.absoluteFilePath());
+        return;
+    }
+    desk::showInformation(desk::shellErrorText(r.code, path), &frame_);
 }
 
 void Commands::FileMask() {
@@ -125,6 +139,9 @@ void Commands::DecompressFile() {
         switch (ExtractArchive(file, type, target)) {
         case ExtractResult::Done:
             break;
+        case ExtractResult::Cancelled:
+            frame_.RefreshActive();
+            return;
         case ExtractResult::Unsupported:
             desk::showInformation("Decompression file type is not supported.", &frame_);
             break;
@@ -133,86 +150,27 @@ void Commands::DecompressFile() {
     frame_.RefreshActive();
 }
 
-void Commands::onProgress(const std::string& fn, std::uint8_t percent) {
-    ProcessMessages();
-    const QString name = desk::visibleText(fn);
-    if (zipProgress_) {
-        TfrmProgress2* p = forms::frmProgress2();
-        p->lblUpper()->setText("Extracting  " + name + "   ");
-        p->ProgressBar1()->setValue(percent);
-        if (percent >= 100) p->ProgressBar1()->setValue(0);
-        return;
-    }
-    TfrmProgress* p = forms::frmProgress();
-    p->lblFile()->setText(name);
-    p->lblFile()->repaint();
-    p->ProgressBar1()->setValue(percent);
-}
-
-void Commands::onEnd(TZipCommon& x, const std::string& fn, bool crcPass) {
-    if (forms::frmProgress()->CancelFlag) x.SetCancel(true);
-    if (!crcPass)
-        desk::showInformation(desk::visibleText(fn) + "\rExtract failed\r\rOnEnd Event...",
-                              &frame_);
-}
-
-void Commands::onError(const std::string& fn, const std::string& volumeId, int code) {
-    const QString text =
-        app::componentErrorText(desk::visibleText(fn), QString::fromStdString(volumeId), code);
-    if (!text.isEmpty()) desk::showInformation(text, &frame_);
-}
-
-void Commands::onGetPassword(TZipCommon& x, std::string& password, bool& tryAgain) {
-    TfrmPassword* p = forms::frmPassword();
-    p->setWindowTitle(QFileInfo(QString::fromStdString(x.ArchiveFile())).fileName());
-    if (p->exec() == QDialog::Accepted)
-        password = p->txtPassword()->text().toStdString();
-    else
-        tryAgain = false;
-}
-
-void Commands::onDeactivate() {
-    forms::frmProgress()->hide();
-}
-
-void Commands::wire(TUnBase& x) {
-    const bool memberProgress = x.ReportsMemberProgress();
-    // The extractors with a member bar restore stored folders and ask
-    // before overwriting.
-    x.UseStoredDirs = memberProgress;
-    x.OnProgress = [this](TObject*, const std::string& fn, std::uint8_t pct) {
-        onProgress(fn, pct);
-    };
-    x.OnEnd = [this, &x](TObject*, const std::string& fn, bool pass) { onEnd(x, fn, pass); };
-    x.OnError = [this](TObject*, const std::string& fn, const std::string& vol, int code) {
-        onError(fn, vol, code);
-    };
-    x.OnDeactivate = [this](TObject*) { onDeactivate(); };
-    x.OnGetPassword = [this, &x](TObject*, const std::string&, std::string& pw, bool& again) {
-        onGetPassword(x, pw, again);
-    };
-    if (memberProgress)
-        x.OnFileExists = [this](TObject*, const std::string& fn, TDateTime, bool& accept) {
-            accept = desk::askYesNo(desk::visibleText(fn) + " already exists. Overwrite?", &frame_);
-        };
-}
-
 Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
                                                  const QString& target) {
+    // ZIP archives go through the ZIP library where the build has it.
+    if (app::zipLibraryAvailable() && app::zipWritable(type)) {
+        switch (app::zipExtractAll(&frame_, archive, target)) {
+        case app::ZipExtractResult::Cancelled:
+            return ExtractResult::Cancelled;
+        case app::ZipExtractResult::Done:
+        case app::ZipExtractResult::Failed:
+            return ExtractResult::Done;
+        }
+    }
     std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(type);
     if (!x) return ExtractResult::Unsupported;
-    wire(*x);
+    // The extractors with a member bar restore stored folders.
+    x->UseStoredDirs = x->ReportsMemberProgress();
+    driver_->attach(*x, true);
     x->SetArchiveFile(archive.toStdString());
     x->SetExtractDir(target.toStdString());
     x->SetFileSpec("*.*");
-    zipProgress_ = x->ReportsMemberProgress();
-    TfrmProgress2* p2 = zipProgress_ ? forms::frmProgress2() : nullptr;
-    if (p2) {
-        p2->lblLower()->setText(archive);
-        p2->show();
-    }
-    x->Extract();
-    if (p2) p2->hide();
-    zipProgress_ = false;
-    return ExtractResult::Done;
+    driver_->prepareArchive(archive);
+    driver_->run(*x);
+    return driver_->cancelled() ? ExtractResult::Cancelled : ExtractResult::Done;
 }

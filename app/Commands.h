@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "archive/core/ArcTypes.h"
@@ -12,6 +13,9 @@ class TfrmMain;
 class TfrmChild;
 class TZipCommon;
 class TUnBase;
+namespace app {
+class ExtractorDriver;
+}
 
 class Commands {
 public:
@@ -31,26 +35,18 @@ public:
     void About();
     void NotAvailable();
 
-    // Lists an archive in the plain list window, shown modally;
-    // beforeShow runs just before it appears.
-    void ListArchiveModal(const QString& path, const std::function<void()>& beforeShow = {});
+    // Opens path with the desktop's application; a folder without one opens
+    // in child, and any failure is explained.
+    void OpenWithShell(TfrmChild* child, const QString& path);
 
-    enum class ExtractResult { Done, Unsupported };
-    // Extracts every member of archive (of the given type) into target.
+    enum class ExtractResult { Done, Cancelled, Unsupported };
+    // Extracts every member of archive (of the given type) into target with
+    // the two-bar progress window.
     ExtractResult ExtractArchive(const QString& archive, TArcType type, const QString& target);
 
-    // Shared handlers of the extractors' events.
-    void onProgress(const std::string& fn, std::uint8_t percent);
-    void onEnd(TZipCommon& x, const std::string& fn, bool crcPass);
-    void onError(const std::string& fn, const std::string& volumeId, int code);
-    void onGetPassword(TZipCommon& x, std::string& password, bool& tryAgain);
-    void onDeactivate();
-
 private:
-    void wire(TUnBase& x);
-
     TfrmMain& frame_;
-    bool zipProgress_ = false;
+    std::unique_ptr<app::ExtractorDriver> driver_;
 };
 
 // The viewer groups of View File: 0 = shell, 1 = viewer without Add, 2 = with Add.

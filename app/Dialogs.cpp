@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "app/Artwork.h"
+#include "app/FrmMain.h"
 #include "ui_FrmAbout.h"
 #include "ui_FrmPassword.h"
 #include "ui_FrmProgress.h"
@@ -26,6 +27,14 @@ void fixedDialog(QDialog* d) {
                       Qt::WindowCloseButtonHint);
 }
 
+// Long names lose their middle rather than their end, so that the file
+// name stays readable; the whole text is the tool tip.
+void setElided(QLabel* label, const QString& text) {
+    const int width = qMax(40, label->width());
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, width));
+    label->setToolTip(text);
+}
+
 } // namespace
 
 void condense(QWidget* w) {
@@ -43,7 +52,7 @@ TfrmSplash::TfrmSplash(QWidget* parent)
     title.setPointSize(title.pointSize() + 6);
     title.setBold(true);
     ui->lblTitle->setFont(title);
-    ui->lblTitle->setText(QApplication::applicationDisplayName());
+    ui->lblTitle->setText(kAppTitle);
     for (QLabel* l : {ui->lblLine1, ui->lblLine2, ui->lblLine3}) condense(l);
     centre(this);
 }
@@ -78,7 +87,7 @@ QLabel* TfrmAbout::lblName() const {
 }
 
 void TfrmAbout::showEvent(QShowEvent* e) {
-    ui->lblName->setText(QApplication::applicationDisplayName());
+    ui->lblName->setText(kAppTitle);
     QDialog::showEvent(e);
 }
 
@@ -106,17 +115,22 @@ TfrmProgress::TfrmProgress(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmPr
     connect(ui->cmdCancel, &QPushButton::clicked, this, [this] { CancelFlag = true; });
 }
 
+QPushButton* TfrmProgress::cmdCancel() const {
+    return ui->cmdCancel;
+}
+
+void TfrmProgress::Progress(const QString& fileName, int percent) {
+    setElided(ui->lblFile, fileName);
+    ui->lblFile->repaint();
+    ui->ProgressBar1->setValue(qBound(0, percent, 100));
+}
+
 TfrmProgress::~TfrmProgress() = default;
 QLabel* TfrmProgress::lblFile() const {
     return ui->lblFile;
 }
 QProgressBar* TfrmProgress::ProgressBar1() const {
     return ui->ProgressBar1;
-}
-
-void TfrmProgress::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) CancelFlag = false;
-    QDialog::changeEvent(e);
 }
 
 void TfrmProgress::showEvent(QShowEvent* e) {
@@ -128,6 +142,42 @@ void TfrmProgress::showEvent(QShowEvent* e) {
 TfrmProgress2::TfrmProgress2(QWidget* parent) : QDialog(parent), ui(new Ui::TfrmProgress2) {
     ui->setupUi(this);
     fixedDialog(this);
+    connect(ui->cmdCancel, &QPushButton::clicked, this, [this] { CancelFlag = true; });
+}
+
+QPushButton* TfrmProgress2::cmdCancel() const {
+    return ui->cmdCancel;
+}
+
+QString TfrmProgress2::MethodVerb(int zipMethod) {
+    static const char* const verbs[] = {"UnStoring",          "UnShrinking",   "UnReducing",
+                                        "UnReducing",         "UnReducing",    "UnReducing",
+                                        "Exploding",          "DeTokenizing",  "Inflating",
+                                        "Enhanced Inflating", "DCL Exploding", "Extracting"};
+    const int i = zipMethod >= 0 && zipMethod <= 10 ? zipMethod : 11;
+    return QString::fromLatin1(verbs[i]) + "  ";
+}
+
+void TfrmProgress2::ItemProgress(const QString& verb, const QString& memberName, int percent) {
+    QString name = memberName;
+    name = name.mid(qMax(name.lastIndexOf('/'), name.lastIndexOf('\\')) + 1);
+    setElided(ui->lblUpper, verb + name + "   ");
+    ui->ProgressBar1->setValue(percent >= 100 ? 0 : qBound(0, percent, 100));
+}
+
+void TfrmProgress2::SetArchive(const QString& archivePath) {
+    setElided(ui->lblLower, archivePath);
+}
+
+void TfrmProgress2::ArchiveProgress(int percent) {
+    ui->ProgressBar2->setValue(percent >= 100 ? 0 : qBound(0, percent, 100));
+}
+
+void TfrmProgress2::Reset() {
+    ui->lblUpper->clear();
+    ui->lblLower->clear();
+    ui->ProgressBar1->setValue(0);
+    ui->ProgressBar2->setValue(0);
 }
 
 TfrmProgress2::~TfrmProgress2() = default;
@@ -142,11 +192,6 @@ QProgressBar* TfrmProgress2::ProgressBar1() const {
 }
 QProgressBar* TfrmProgress2::ProgressBar2() const {
     return ui->ProgressBar2;
-}
-
-void TfrmProgress2::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) CancelFlag = false;
-    QDialog::changeEvent(e);
 }
 
 void TfrmProgress2::showEvent(QShowEvent* e) {

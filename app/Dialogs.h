@@ -16,6 +16,7 @@ class TfrmProgress2;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 
 // Narrows a widget's font so that a caption fits a fixed layout.
 void condense(QWidget* w);
@@ -62,7 +63,10 @@ private:
     std::unique_ptr<Ui::TfrmPassword> ui;
 };
 
-// Activating either progress window clears its cancel flag.
+// Showing either progress window clears its cancel flag (a new piece of
+// work starts); its Cancel button sets it, and whoever runs the work copies
+// it into the work's own cancel at the next progress or end event.  (A
+// late activation must not undo a click, so activation leaves it alone.)
 class TfrmProgress : public QDialog {
     Q_OBJECT
 public:
@@ -70,10 +74,13 @@ public:
     ~TfrmProgress() override;
     QLabel* lblFile() const;
     QProgressBar* ProgressBar1() const;
+    QPushButton* cmdCancel() const;
     bool CancelFlag = false;
 
+    // The file label (a long path loses its middle) and the bar.
+    void Progress(const QString& fileName, int percent);
+
 protected:
-    void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
@@ -89,10 +96,26 @@ public:
     QLabel* lblLower() const;
     QProgressBar* ProgressBar1() const;
     QProgressBar* ProgressBar2() const;
+    QPushButton* cmdCancel() const;
     bool CancelFlag = false;
 
+    // The verb shown before a member's name: "UnStoring  ", "Inflating  ",
+    // ... by ZIP compression method; "Extracting  " for other methods.
+    static QString MethodVerb(int zipMethod);
+    static inline const QString AddingVerb = QStringLiteral("Adding  ");
+    static inline const QString FresheningVerb = QStringLiteral("Freshening  ");
+
+    // Upper line: verb + the member's file name (its folder dropped) + three
+    // blanks; the upper bar follows percent and goes back to 0 at 100.
+    void ItemProgress(const QString& verb, const QString& memberName, int percent);
+    // Lower line: the archive; the lower bar follows the whole archive and
+    // goes back to 0 at 100.
+    void SetArchive(const QString& archivePath);
+    void ArchiveProgress(int percent);
+    // Both lines and bars emptied.
+    void Reset();
+
 protected:
-    void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:

@@ -3,8 +3,10 @@
 #include <QPointer>
 
 #include "app/Dialogs.h"
+#include "app/FileDialogs.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMask.h"
+#include "app/FrmTo.h"
 
 namespace forms {
 namespace {
@@ -20,6 +22,11 @@ QPointer<TfrmMask> mask;
 QPointer<TfrmAbout> about;
 QPointer<TfrmConfigure> configure;
 QPointer<TfrmProgress2> progress2;
+QPointer<TfrmTo> to;
+QPointer<TfrmRenameFile> renameFile;
+QPointer<TfrmNewDirectory> newDirectory;
+QPointer<TfrmFileAttributes> fileAttributes;
+QPointer<TfrmFileDateTime> fileDateTime;
 
 } // namespace
 
@@ -41,13 +48,33 @@ TfrmConfigure* frmConfigure() {
 TfrmProgress2* frmProgress2() {
     return get(progress2);
 }
+TfrmTo* frmTo() {
+    return get(to);
+}
+TfrmRenameFile* frmRenameFile() {
+    return get(renameFile);
+}
+TfrmNewDirectory* frmNewDirectory() {
+    return get(newDirectory);
+}
+TfrmFileAttributes* frmFileAttributes() {
+    return get(fileAttributes);
+}
+TfrmFileDateTime* frmFileDateTime() {
+    return get(fileDateTime);
+}
 
 void createAll() {
+    frmTo();
     frmProgress();
     frmPassword();
     frmMask();
     frmAbout();
     frmConfigure();
+    frmFileAttributes();
+    frmFileDateTime();
+    frmRenameFile();
+    frmNewDirectory();
     frmProgress2();
 }
 
@@ -58,6 +85,11 @@ void destroyAll() {
     delete about;
     delete configure;
     delete progress2;
+    delete to;
+    delete renameFile;
+    delete newDirectory;
+    delete fileAttributes;
+    delete fileDateTime;
 }
 
 } // namespace forms

@@ -8,6 +8,11 @@ class TfrmPassword;
 class TfrmMask;
 class TfrmAbout;
 class TfrmConfigure;
+class TfrmTo;
+class TfrmRenameFile;
+class TfrmNewDirectory;
+class TfrmFileAttributes;
+class TfrmFileDateTime;
 
 namespace forms {
 
@@ -17,6 +22,11 @@ TfrmMask* frmMask();
 TfrmAbout* frmAbout();
 TfrmConfigure* frmConfigure();
 TfrmProgress2* frmProgress2();
+TfrmTo* frmTo();
+TfrmRenameFile* frmRenameFile();
+TfrmNewDirectory* frmNewDirectory();
+TfrmFileAttributes* frmFileAttributes();
+TfrmFileDateTime* frmFileDateTime();
 
 // Creates every form in the main block's order.
 void createAll();

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/FrmMain.h"
+#include "app/Metrics.h"
 #include "archive/list/ArcLister.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
@@ -45,13 +46,15 @@ TfrmChild::TfrmChild(TfrmMain* frame) : frame_(frame) {
     filSource->ShellContextMenu = false;
     filSource->SetAutoRefresh(false);
     filSource->SetFileMask("*.*");
+    // The widths were drawn for an 8-point font; the last column takes
+    // what is left.
     TFolderColumn columns;
-    columns[cnName] = {"Name", taLeftJustify, 200, true};
-    columns[cnExtension] = {"Extension", taLeftJustify, 50, false};
-    columns[cnSize] = {"Size", taRightJustify, 50, true};
-    columns[cnAttributes] = {"Attributes", taLeftJustify, 50, false};
-    columns[cnType] = {"Type", taLeftJustify, 100, true};
-    columns[cnModified] = {"Modified", taLeftJustify, 200, true};
+    columns[cnName] = {"Name", taLeftJustify, app::scaledWidth(200), true};
+    columns[cnExtension] = {"Extension", taLeftJustify, app::scaledWidth(50), false};
+    columns[cnSize] = {"Size", taRightJustify, app::scaledWidth(50), true};
+    columns[cnAttributes] = {"Attributes", taLeftJustify, app::scaledWidth(50), false};
+    columns[cnType] = {"Type", taLeftJustify, app::scaledWidth(100), true};
+    columns[cnModified] = {"Modified", taLeftJustify, app::scaledWidth(200), true};
     filSource->SetFolderColumns(columns);
     dirSource->SetFolderEnumerator(filSource);
     Splitter1->setStretchFactor(0, 0);
@@ -110,6 +113,10 @@ TfrmChild::TfrmChild(TfrmMain* frame) : frame_(frame) {
 
     setWidget(body);
     resize(649, 232);
+    // Ctrl+F4 belongs to the frame, which keeps the last window open.
+    if (QMenu* system = systemMenu())
+        for (QAction* a : system->actions())
+            if (a->shortcut() == QKeySequence("Ctrl+F4")) a->setShortcut({});
 }
 
 TfrmChild::~TfrmChild() = default;

@@ -16,7 +16,11 @@
 #include "app/Artwork.h"
 #include "app/Commands.h"
 #include "app/Dialogs.h"
+#include "app/FileCommands.h"
 #include "app/FrmChild.h"
+#include "app/FrmView.h"
+#include "app/MainBlock.h"
+#include "app/OpenArchive.h"
 #include "app/Settings.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/MessageBox.h"
@@ -144,6 +148,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
     ArcLister1 = std::make_unique<TArcLister>();
     commands = std::make_unique<Commands>(*this);
+    fileCommands = std::make_unique<FileCommands>(*this);
     buildMenus();
     buildToolBars();
     bindCommands();
@@ -209,6 +214,17 @@ void TfrmMain::buildMenus() {
         a->setVisible(s.visible);
     }
     action("UseCompressionWizard1")->setCheckable(true);
+    // Ctrl+F4 closes the active folder window, as in every MDI frame (the
+    // last one stays).
+    auto* closeChild = new QAction(this);
+    closeChild->setObjectName("CloseWindow");
+    closeChild->setShortcut(QKeySequence("Ctrl+F4"));
+    closeChild->setShortcutContext(Qt::WindowShortcut);
+    connect(closeChild, &QAction::triggered, this, [this] {
+        if (TfrmChild* c = ActiveChild()) c->close();
+    });
+    addAction(closeChild);
+    actions_.insert("CloseWindow", closeChild);
     Window1 = byName.value("Window1");
     connect(Window1, &QMenu::aboutToShow, this, &TfrmMain::fillWindowMenu);
 }
@@ -294,8 +310,20 @@ QToolButton* TfrmMain::toolButton(const QString& name) const {
 
 void TfrmMain::bindCommands() {
     Commands* c = commands.get();
+    FileCommands* f = fileCommands.get();
     handlers_ = {
         {"DecompressFile1", [c] { c->DecompressFile(); }},
+        {"CopyFileTo1", [f] { f->CopyFile(false); }},
+        {"MoveFileTo1", [f] { f->CopyFile(true); }},
+        {"DeleteFile1", [f] { f->DeleteFile(); }},
+        {"RenameFile1", [f] { f->RenameFile(); }},
+        {"FileAttributes1", [f] { f->FileAttributes(); }},
+        {"FileDateTime1", [f] { f->FileDateTime(); }},
+        {"CopyDirectory1", [f] { f->CopyDirectory(false); }},
+        {"MoveDirectory1", [f] { f->CopyDirectory(true); }},
+        {"NewDirectory1", [f] { f->NewDirectory(false); }},
+        {"DeleteDirectory1", [f] { f->DeleteDirectory(); }},
+        {"RenameDirectory1", [f] { f->NewDirectory(true); }},
         {"ViewFile1", [c] { c->ViewFile(); }},
         {"SourceFileMask1", [c] { c->FileMask(); }},
         {"Exit1", [this] { close(); }},
@@ -433,19 +461,13 @@ void TfrmMain::showEvent(QShowEvent* e) {
 
 void TfrmMain::FormShow() {
     RebuildDriveMenu();
-    QString path = Arguments.join(' ');
-    qsizetype b = 0, e = path.size();
-    while (b < e && path[b].unicode() < 33) ++b;
-    while (e > b && path[e - 1].unicode() < 33) --e;
-    path = path.mid(b, e - b);
-    // The lister moves the current directory to the archive's folder, so a
-    // relative path must be made absolute first.
-    if (!path.isEmpty() && QFileInfo(path).isRelative()) path = QFileInfo(path).absoluteFilePath();
+    const QString path = app::commandLinePath(Arguments);
     if (!path.isEmpty()) {
         QApplication::restoreOverrideCursor();
         QCoreApplication::processEvents();
         if (Splash) Splash->setStatus("Reading " + path);
-        commands->ListArchiveModal(path, [this] {
+        if (QFileInfo(path).isFile()) ArcLister1->SetArchiveFile(path.toStdString());
+        app::ViewArchiveModal(this, path, -1, [this](TfrmView*) {
             delete Splash;
             Splash = nullptr;
         });
@@ -459,6 +481,15 @@ void TfrmMain::FormShow() {
     Splash = nullptr;
     QApplication::restoreOverrideCursor();
     QCoreApplication::processEvents();
+}
+
+void TfrmMain::ShowArchiveFromOutside(const QString& path) {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    // Later, from the event loop: the request must not wait for the viewer.
+    // As in command-line mode, Add keeps its state.
+    QTimer::singleShot(0, this, [this, path] { app::ViewArchiveModal(this, path); });
 }
 
 void TfrmMain::RestoreWindows() {

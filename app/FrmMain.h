@@ -18,6 +18,7 @@ class TArcLister;
 class TfrmChild;
 class TfrmSplash;
 class Commands;
+class FileCommands;
 namespace desk {
 struct MountEntry;
 }
@@ -50,6 +51,7 @@ public:
     TIniOut* IniOut1 = nullptr;
     std::unique_ptr<TArcLister> ArcLister1;
     std::unique_ptr<Commands> commands;
+    std::unique_ptr<FileCommands> fileCommands;
 
     // The command-line arguments (without the program name) that the first
     // show looks at.
@@ -79,6 +81,10 @@ public:
     void SaveWindows();
     void SaveFrameSettings();
     bool closing() const { return closing_; }
+
+    // An archive path handed over by another start of the program: shown
+    // in the viewer (after the current event).
+    void ShowArchiveFromOutside(const QString& path);
 
     void runCommand(const QString& name);
     void TileHorizontally();

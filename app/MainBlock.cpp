@@ -1,6 +1,7 @@
 #include "app/MainBlock.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 
@@ -9,6 +10,7 @@
 #include "app/Dialogs.h"
 #include "app/Forms.h"
 #include "app/FrmMain.h"
+#include "app/SingleInstance.h"
 #include "archive/core/Hooks.h"
 #include "desktop/AppIcon.h"
 #include "desktop/FileInfo.h"
@@ -41,7 +43,9 @@ void installEngineHooks() {
 void initApplication(QApplication& a) {
     a.setApplicationName("OLMEK95");
     a.setOrganizationName("Fenwood");
-    a.setApplicationDisplayName(kAppTitle);
+    // Not the display name: the platform would append it to every window
+    // title, and the titles are the windows' captions exactly.
+    desk::setApplicationTitle(kAppTitle);
     QFont f("DejaVu Sans");
     f.setPointSize(8);
     a.setFont(f);
@@ -67,8 +71,26 @@ TfrmMain* createMainWindows(const QStringList& arguments) {
     return frame;
 }
 
+QString commandLinePath(const QStringList& arguments) {
+    QString path = arguments.join(' ');
+    qsizetype b = 0, e = path.size();
+    while (b < e && path[b].unicode() < 33) ++b;
+    while (e > b && path[e - 1].unicode() < 33) --e;
+    path = path.mid(b, e - b);
+    // The lister moves the current directory to the archive's folder, and
+    // another program may take the path: it must be absolute.
+    if (!path.isEmpty() && QFileInfo(path).isRelative()) path = QFileInfo(path).absoluteFilePath();
+    return path;
+}
+
 int runMainBlock(QApplication& a, const QStringList& arguments) {
+    const QString path = commandLinePath(arguments);
+    if (!path.isEmpty() && sendToRunningInstance(path)) return 0;
+    InstanceServer server;
+    server.listen();
     TfrmMain* frame = createMainWindows(arguments);
+    QObject::connect(&server, &InstanceServer::archiveRequested, frame,
+                     &TfrmMain::ShowArchiveFromOutside);
     a.setQuitOnLastWindowClosed(false);
     QObject::connect(frame, &QObject::destroyed, &a, &QCoreApplication::quit);
     frame->setAttribute(Qt::WA_DeleteOnClose);

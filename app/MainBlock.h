@@ -1,6 +1,7 @@
 // The program's start: application set-up, splash, long-lived forms, frame.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 class QApplication;
@@ -19,6 +20,11 @@ void initApplication(QApplication& a);
 // Splash, the long-lived forms and the frame with the given command-line
 // arguments; the frame is shown and owns nothing else.
 TfrmMain* createMainWindows(const QStringList& arguments);
+// Runs the program; with an archive path and a program already running,
+// hands the path over instead and returns 0 at once.
 int runMainBlock(QApplication& a, const QStringList& arguments);
+// The archive path of the command line: the arguments joined with single
+// blanks, trimmed of characters below 33, made absolute; empty for none.
+QString commandLinePath(const QStringList& arguments);
 
 } // namespace app

@@ -14,15 +14,18 @@
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 
-#include "app/ArcListWindow.h"
 #include "app/Dialogs.h"
+#include "app/FileDialogs.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
+#include "app/FrmTo.h"
+#include "app/FrmView.h"
 #include "app/MainBlock.h"
 #include "app/Settings.h"
 #include "desktop/Mounts.h"
@@ -178,17 +181,33 @@ int main(int argc, char** argv) {
     forms::frmProgress()->lblFile()->setText(docs + "/report.doc");
     forms::frmProgress()->ProgressBar1()->setValue(40);
     shoot(forms::frmProgress(), "progress");
-    forms::frmProgress2()->lblUpper()->setText("Extracting  report.doc   ");
-    forms::frmProgress2()->ProgressBar1()->setValue(60);
-    forms::frmProgress2()->lblLower()->setText(docs + "/backup.zip");
-    forms::frmProgress2()->ProgressBar2()->setValue(30);
+    forms::frmProgress2()->ItemProgress(TfrmProgress2::MethodVerb(8), docs + "/report.doc", 60);
+    forms::frmProgress2()->SetArchive(docs + "/backup.zip");
+    forms::frmProgress2()->ArchiveProgress(30);
     shoot(forms::frmProgress2(), "progress2");
 
     if (QFile::exists(docs + "/backup.zip")) {
-        TfrmArcList list;
-        list.listArchive(docs + "/backup.zip");
-        shoot(&list, "archive-list");
+        TfrmView view;
+        view.OpenArchive(docs + "/backup.zip", 1);
+        view.resize(900, 468);
+        view.ListView1->topLevelItem(1)->setSelected(true);
+        shoot(&view, "viewer");
     }
+    TfrmTo* to = forms::frmTo();
+    to->PrepareFiles(false, {docs + "/readme.txt", docs + "/notes.txt"});
+    to->dirSource->SelectPath(scratch.path() + "/HOME/Downloads");
+    shoot(to, "copy-move");
+    to->PrepareArchive(docs + "/backup.zip", {"readme.txt"}, docs);
+    shoot(to, "copy-move-archive");
+    to->reject();
+    forms::frmRenameFile()->Prepare(docs, "report.doc");
+    shoot(forms::frmRenameFile(), "rename-file");
+    forms::frmNewDirectory()->Prepare(false, docs);
+    shoot(forms::frmNewDirectory(), "new-directory");
+    forms::frmFileAttributes()->Prepare(docs + "/report.doc");
+    shoot(forms::frmFileAttributes(), "file-attributes");
+    forms::frmFileDateTime()->Prepare(docs + "/report.doc");
+    shoot(forms::frmFileDateTime(), "file-date-time");
     forms::destroyAll();
     frame.hide();
     return failures ? 1 : 0;

@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,11 +94,17 @@ qint64 Operation::totalBytes(const QString& path) const {
 
 void Operation::startProgress(const QStringList& sources) {
     if (flags_ & FOF_SILENT) return;
-    if (!QCoreApplication::instance() || func_ == FO_DELETE) return;
-    for (const QString& s : sources) total_ += totalBytes(s);
-    progress_ = new QProgressDialog(func_ == FO_MOVE ? "Moving..." : "Copying...", "Cancel", 0,
-                                    1000, owner_);
-    progress_->setWindowTitle(func_ == FO_MOVE ? "Moving..." : "Copying...");
+    if (!QCoreApplication::instance()) return;
+    // Deleting counts items, copying and moving count bytes.
+    if (func_ == FO_DELETE)
+        total_ = sources.size();
+    else
+        for (const QString& s : sources) total_ += totalBytes(s);
+    const char* title =
+        func_ == FO_DELETE ? "Deleting..." : (func_ == FO_MOVE ? "Moving..." : "Copying...");
+    progress_ = new QProgressDialog(title, "Cancel", 0, 1000, owner_);
+    progress_->setObjectName("FileOperationProgress");
+    progress_->setWindowTitle(title);
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(500);
     progress_->setAutoClose(false);
@@ -363,13 +371,19 @@ FileOpResult Operation::run(const QStringList& fromList, const QString& toIn) {
                 return result_;
             }
         }
+        startProgress(sources);
         for (const QString& s : sources) {
+            // Cancel stops before the next item: every item is either gone or whole.
+            if (!progressStep(QFileInfo(s).fileName(), 0)) break;
             if (!exists(s)) {
                 fail(s, "Cannot delete " + QFileInfo(s).fileName() + ": it does not exist.");
-                continue;
+            } else if (remove(s)) {
+                result_.created << s;
             }
-            remove(s);
+            done_ += 1;
         }
+        delete progress_;
+        progress_ = nullptr;
         return result_;
     }
 
@@ -425,6 +439,38 @@ FileOpResult SHFileOperation(QWidget* owner, TFileOpFunc func, const QStringList
     FileOpResult r = op.run(from, to);
     r.code = (r.failed.isEmpty() && !r.aborted) ? 0 : (r.aborted ? 0x4C7 : 0x7C);
     return r;
+}
+
+bool RenameItem(const QString& fromIn, const QString& toIn, QString* why) {
+    auto refuse = [why](const QString& text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (fromIn.trimmed().isEmpty() || toIn.trimmed().isEmpty()) return refuse("No name was given.");
+    const QString leaf = QFileInfo(toIn).fileName();
+    if (leaf.isEmpty() || leaf == "." || leaf == "..") return refuse("The name is not valid.");
+    const QString from = clean(fromIn), to = clean(toIn);
+    if (!exists(from)) return refuse(QFileInfo(from).fileName() + " does not exist.");
+    if (from == to) return true;
+    if (exists(to)) return refuse("A file or folder named " + leaf + " already exists.");
+    if (isRealDir(from) && isInside(to, from))
+        return refuse("A folder cannot be moved into itself.");
+    if (!isRealDir(QFileInfo(to).absolutePath()))
+        return refuse("The folder " + QFileInfo(to).absolutePath() + " does not exist.");
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    // No-replace in one step where the file system offers it, so that a
+    // name taken meanwhile is not overwritten.
+    int rc = ::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS))
+        rc = ::rename(f.constData(), t.constData());
+    if (rc == 0) return true;
+    if (errno == EEXIST) return refuse("A file or folder named " + leaf + " already exists.");
+    if (errno != EXDEV) return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    const FileOpResult r =
+        SHFileOperation(nullptr, FO_MOVE, {from}, to, FOF_NOCONFIRMATION | FOF_NOERRORUI);
+    if (r.code == 0) return true;
+    return refuse(r.aborted ? QString("Cancelled.")
+                            : "Cannot move " + QFileInfo(from).fileName() + ".");
 }
 
 QStringList splitPathList(const QString& text) {

@@ -24,7 +24,7 @@ constexpr int FOF_NOERRORUI = 0x400;        // failures are not shown
 struct FileOpResult {
     int code = 0;         // 0 = everything done
     bool aborted = false; // the user cancelled (a question or the progress window)
-    QStringList created;  // final paths of what was copied or moved
+    QStringList created;  // final paths of what was copied or moved; what a delete removed
     QStringList failed;   // sources that could not be processed
 };
 
@@ -41,6 +41,13 @@ QStringList splitPathList(const QString& text);
 bool ShellCopy(QWidget* owner, const QString& from, const QString& to, bool rename, bool confirm);
 bool ShellMove(QWidget* owner, const QString& from, const QString& to, bool rename, bool confirm);
 bool ShellDelete(QWidget* owner, const QString& from, bool undo, bool confirm);
+
+// Gives one file or folder a new name or place (full paths).  Nothing that
+// already exists under the new name is ever replaced, the new name may not
+// be empty, "." or "..", and a folder never goes into itself.  A move to
+// another file system copies and then removes.  False with the reason in
+// *why (the caller shows it).
+bool RenameItem(const QString& from, const QString& to, QString* why = nullptr);
 
 // "name (2).ext", "name (3).ext", ... : the first free name beside path.
 QString collisionName(const QString& path);

@@ -40,9 +40,12 @@ QString defaultCaption(TMsgDlgType type) {
     case mtCustom:
         break;
     }
-    return QApplication::applicationDisplayName().isEmpty()
-               ? QApplication::applicationName()
-               : QApplication::applicationDisplayName();
+    return applicationTitle();
+}
+
+QString& titleSlot() {
+    static QString title;
+    return title;
 }
 
 QtMessageService defaultService;
@@ -116,6 +119,14 @@ QStringList ScriptedMessageService::texts() const {
     QStringList out;
     for (const auto& r : records) out << r.text;
     return out;
+}
+
+void setApplicationTitle(const QString& title) {
+    titleSlot() = title;
+}
+
+QString applicationTitle() {
+    return titleSlot().isEmpty() ? QApplication::applicationName() : titleSlot();
 }
 
 MessageService& messageService() {

@@ -80,6 +80,11 @@ public:
 MessageService& messageService();
 void setMessageService(MessageService* service);
 
+// The caption of plain boxes (mtCustom): the program's title, set at start
+// (the application name until then).  Window titles never get it appended.
+void setApplicationTitle(const QString& title);
+QString applicationTitle();
+
 // The usual calls.
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr);
 void ShowMessage(const QString& text, QWidget* parent = nullptr);     // plain box, OK

@@ -83,6 +83,21 @@ bool ShellExecResult::waitForFinished(int msecs) const {
     return true;
 }
 
+QString shellErrorText(int code, const QString& file) {
+    const QString name = QFileInfo(file).fileName().isEmpty() ? file : QFileInfo(file).fileName();
+    switch (code) {
+    case SE_ERR_NOASSOC:
+        return "There is no application for " + name + " on this system.";
+    case SE_ERR_ACCESSDENIED:
+        return "The program for " + name + " could not be started: access was denied.";
+    case SE_ERR_FNF:
+        return QFileInfo::exists(file) ? "The program for " + name + " could not be found."
+                                       : "The file " + name + " could not be found.";
+    default:
+        return code > 32 ? QString() : "The file " + name + " could not be opened.";
+    }
+}
+
 QString defaultApplicationFor(const QString& mimeType) {
     const QStringList apps = applicationsFor(mimeType);
     return apps.isEmpty() ? QString() : apps.first();

@@ -37,6 +37,9 @@ enum class ShellWait { Detach, KeepProcess };
 ShellExecResult ShellExecute(const QString& file, const QString& parameters = {},
                              const QString& directory = {}, ShellWait wait = ShellWait::Detach);
 
+// Why opening file failed, as a message box says it; empty for success.
+QString shellErrorText(int code, const QString& file);
+
 // The desktop entry id (for example "org.gnome.FileRoller.desktop") that
 // opens mimeType by default, empty when none; follows the mimeapps.list
 // search order and falls back to entries that declare the type.

@@ -39,7 +39,8 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
     report_->setAllColumnsShowFocus(true);
     report_->setModel(model_);
     report_->header()->setSectionsMovable(false);
-    report_->header()->setStretchLastSection(false);
+    // The last column takes the width left over.
+    report_->header()->setStretchLastSection(true);
 
     list_ = new QListView(this);
     list_->setModel(model_);
@@ -76,12 +77,15 @@ TFolderEnumerator::TFolderEnumerator(QWidget* parent) : QWidget(parent) {
             SetSortOrder(soAscending);
         }
     });
-    connect(model_, &FolderModel::renameFailed, this, [this](const QString& from, const QString&) {
-        desk::showInformation("Cannot rename " + QFileInfo(from).fileName() + ".", this);
-    });
+    connect(model_, &FolderModel::renameFailed, this,
+            [this](const QString& from, const QString& why) {
+                desk::showInformation("Cannot rename " + QFileInfo(from).fileName() + ".\r\r" + why,
+                                      this);
+            });
 
     SetViewStyle(vsIcon);
     SetMultiSelect(false);
+    SetColumnClick(columnClick_);
     SetSortColumn(cnName);
     applyColumns();
 }
@@ -131,6 +135,7 @@ bool TFolderEnumerator::followTree(const QString& path) {
     folder_ = p;
     model_->setDropFolder(folder_);
     restartWatch();
+    fitColumns();
     emit folderChanged(folder_);
     return true;
 }
@@ -171,6 +176,20 @@ void TFolderEnumerator::applyColumns() {
         const auto& c = columns_.Items[static_cast<std::size_t>(i)];
         report_->setColumnHidden(i, !c.Visible);
         report_->setColumnWidth(i, c.Width);
+    }
+}
+
+void TFolderEnumerator::fitColumns() {
+    // Sizes, types and dates never show cut: a column narrower than its
+    // contents widens (names may be long and are cut instead; the last
+    // column takes the remaining width anyway).
+    int last = -1;
+    for (int i = 0; i < 6; ++i)
+        if (!report_->isColumnHidden(i)) last = i;
+    for (int i = cnExtension; i < last; ++i) {
+        if (report_->isColumnHidden(i)) continue;
+        const int needed = static_cast<QAbstractItemView*>(report_)->sizeHintForColumn(i);
+        if (needed > report_->columnWidth(i)) report_->setColumnWidth(i, needed);
     }
 }
 
@@ -356,6 +375,7 @@ void TFolderEnumerator::reload(bool keepSelection) {
         }
     }
     emitSelectionChange();
+    fitColumns();
     emit refreshed();
 }
 

@@ -121,6 +121,7 @@ private:
     void reload(bool keepSelection);
     void restartWatch();
     void applyColumns();
+    void fitColumns();
     void onActivated(const QModelIndex& index);
     void onContextMenu(const QPoint& pos);
     void onChanged(const QString& folder);

@@ -270,9 +270,10 @@ bool FolderModel::setData(const QModelIndex& index, const QVariant& value, int r
     const QString newName = value.toString().trimmed();
     if (newName.isEmpty() || newName == it.name) return false;
     const QString target = QFileInfo(it.path).absolutePath() + '/' + newName;
-    if (newName.contains('/') || newName == "." || newName == ".." || QFileInfo::exists(target) ||
-        !QDir().rename(it.path, target)) {
-        emit renameFailed(it.path, target);
+    // The same engine and rules as the Rename commands: nothing is replaced.
+    QString why = "The name is not valid.";
+    if (newName.contains('/') || !desk::RenameItem(it.path, target, &why)) {
+        emit renameFailed(it.path, why);
         return false;
     }
     it.name = newName;

@@ -71,8 +71,8 @@ public:
     static QString attributeText(int attributes);
 
 signals:
-    // A rename through the view failed.
-    void renameFailed(const QString& from, const QString& to);
+    // A rename through the view failed, for the reason given.
+    void renameFailed(const QString& from, const QString& why);
     // Files were dropped (copied or moved) into a folder.
     void dropped(const QString& folder);
 

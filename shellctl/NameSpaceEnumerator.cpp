@@ -67,10 +67,11 @@ TNameSpaceEnumerator::TNameSpaceEnumerator(QWidget* parent) : QTreeWidget(parent
         }
         const QString to = QFileInfo(from).absolutePath() + '/' + name;
         const QSignalBlocker block(this);
-        if (name.isEmpty() || name.contains('/') || name == "." || name == ".." ||
-            QFileInfo::exists(to) || !QDir().rename(from, to)) {
+        QString why = "The name is not valid.";
+        if (name.isEmpty() || name.contains('/') || !desk::RenameItem(from, to, &why)) {
             item->setText(0, QFileInfo(from).fileName());
-            desk::showInformation("Cannot rename " + QFileInfo(from).fileName() + ".", this);
+            desk::showInformation("Cannot rename " + QFileInfo(from).fileName() + ".\r\r" + why,
+                                  this);
             return;
         }
         item->setData(0, PathRole, to);

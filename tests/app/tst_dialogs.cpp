@@ -3,17 +3,18 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
-#include "tests/desktop/QtTestEnv.h"
 #include "app/Dialogs.h"
 #include "app/ErrorText.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMask.h"
 #include "app/Settings.h"
 #include "archive/core/Errors.h"
+#include "tests/desktop/QtTestEnv.h"
 
 namespace {
 const QString kGeneral = "\\Software\\Fenwood\\OLMEK95\\Configure\\General";
@@ -156,8 +157,33 @@ void TestDialogs::progressCancelFlag() {
 
     TfrmProgress2 p2;
     QCOMPARE(p2.windowTitle(), QString("Please Wait..."));
-    p2.findChild<QPushButton*>("cmdCancel")->click(); // no action
+    p2.show();
     QVERIFY(!p2.CancelFlag);
+    p2.findChild<QPushButton*>("cmdCancel")->click(); // a Cancel that cancels
+    QVERIFY(p2.CancelFlag);
+    p2.hide();
+    p2.show();
+    QVERIFY(!p2.CancelFlag);
+    p2.hide();
+
+    // The upper line is the method's verb and the member's name, never its
+    // folder; the bars go back to 0 at 100.
+    QCOMPARE(TfrmProgress2::MethodVerb(8), QString("Inflating  "));
+    QCOMPARE(TfrmProgress2::MethodVerb(0), QString("UnStoring  "));
+    QCOMPARE(TfrmProgress2::MethodVerb(4), QString("UnReducing  "));
+    QCOMPARE(TfrmProgress2::MethodVerb(10), QString("DCL Exploding  "));
+    QCOMPARE(TfrmProgress2::MethodVerb(99), QString("Extracting  "));
+    p2.ItemProgress(TfrmProgress2::MethodVerb(8), "/tmp/target/docs/readme.txt", 40);
+    QCOMPARE(p2.lblUpper()->text(), QString("Inflating  readme.txt   "));
+    QCOMPARE(p2.ProgressBar1()->value(), 40);
+    p2.ItemProgress(TfrmProgress2::MethodVerb(8), "readme.txt", 100);
+    QCOMPARE(p2.ProgressBar1()->value(), 0);
+    p2.SetArchive("/tmp/a.zip");
+    p2.ArchiveProgress(70);
+    QCOMPARE(p2.lblLower()->text(), QString("/tmp/a.zip"));
+    QCOMPARE(p2.ProgressBar2()->value(), 70);
+    p2.ArchiveProgress(100);
+    QCOMPARE(p2.ProgressBar2()->value(), 0);
 }
 
 void TestDialogs::passwordPrompt() {
@@ -175,7 +201,6 @@ void TestDialogs::passwordPrompt() {
 }
 
 void TestDialogs::splashLines() {
-    QApplication::setApplicationDisplayName("OLMEK 95 beta 5");
     TfrmSplash s;
     QCOMPARE(s.size(), QSize(312, 330));
     QCOMPARE(s.lblTitle()->text(), QString("OLMEK 95 beta 5"));

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -17,21 +18,24 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/ArcListWindow.h"
 #include "app/Commands.h"
 #include "app/Dialogs.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
+#include "app/FrmView.h"
+#include "app/Metrics.h"
 #include "app/Settings.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/FolderPicker.h"
 #include "desktop/MessageBox.h"
 #include "desktop/Mounts.h"
+#include "desktop/Registration.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 #include "tests/desktop/QtTestEnv.h"
@@ -106,6 +110,12 @@ private slots:
     void recordPathOfCaptions();
     void framePersistedProperties();
     void windowCommands();
+    void ctrlF4ClosesTheActiveWindow();
+    void headerClickSortsWithArrow();
+    void columnsFitTheFont();
+    void doubleClickedFolderWithoutApplicationOpensHere();
+    void failedShellOpenSaysWhy();
+    void typesRegisteredForItselfOpenInTheViewer();
 
 private:
     std::unique_ptr<TfrmMain> makeFrame(bool show = false);
@@ -402,7 +412,7 @@ void TestFrame::selectedFilesAreFullPaths() {
 
 void TestFrame::commandsNotBuiltYet() {
     auto frame = makeFrame();
-    for (const char* cmd : {"CompressFile1", "CopyFileTo1", "PrintDirectory1", "FormatDisk1",
+    for (const char* cmd : {"CompressFile1", "RunFile1", "PrintDirectory1", "FormatDisk1",
                             "DownloadLatestVersion1"}) {
         boxes_.records.clear();
         frame->action(cmd)->trigger();
@@ -468,9 +478,11 @@ void TestFrame::viewFileListsArchive() {
     c->filSource->SelectItem(c->filSource->IndexOfName("one.txt"));
     QStringList names;
     QString caption;
+    bool addEnabled = false;
     QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(qobject_cast<TfrmArcList*>(QApplication::activeModalWidget()));
-        auto* w = qobject_cast<TfrmArcList*>(QApplication::activeModalWidget());
+        QTRY_VERIFY(qobject_cast<TfrmView*>(QApplication::activeModalWidget()));
+        auto* w = qobject_cast<TfrmView*>(QApplication::activeModalWidget());
+        addEnabled = w->cmdAdd->isEnabled();
         caption = w->windowTitle();
         for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i)
             names << w->ListView1->topLevelItem(i)->text(0);
@@ -486,6 +498,7 @@ void TestFrame::viewFileListsArchive() {
     frame->runCommand("ViewFile1");
     QCOMPARE(caption, dir + "/pair.zip");
     QCOMPARE(names, QStringList({"one.txt", "two.txt"}));
+    QVERIFY(addEnabled);
     QCOMPARE(c->ArcLister1->ArcType(), atZIP);
     QVERIFY(boxes_.records.isEmpty());
 }
@@ -798,6 +811,136 @@ void TestFrame::windowCommands() {
     frame->action("Refresh1")->trigger();
     frame->action("ArrangeIcons1")->trigger();
     QVERIFY(boxes_.records.isEmpty());
+}
+
+void TestFrame::ctrlF4ClosesTheActiveWindow() {
+    auto frame = makeFrame();
+    frame->show();
+    QTRY_COMPARE(frame->children().size(), 1);
+    frame->action("NewWindow1")->trigger();
+    QCOMPARE(frame->children().size(), 2);
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_F4, Qt::ControlModifier);
+    QTRY_COMPARE(frame->children().size(), 1);
+    // The last one stays.
+    QTest::keyClick(frame.get(), Qt::Key_F4, Qt::ControlModifier);
+    QTest::qWait(20);
+    QCOMPARE(frame->children().size(), 1);
+}
+
+void TestFrame::headerClickSortsWithArrow() {
+    const QString dir = tmp_.path() + "/sort";
+    QDir().mkpath(dir);
+    for (auto [name, size] : {std::pair{"a.txt", 300}, {"b.txt", 100}, {"c.txt", 200}}) {
+        QFile f(dir + "/" + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size * 1024, 'x'));
+    }
+    auto frame = makeFrame();
+    frame->resize(900, 600);
+    frame->show();
+    QTRY_COMPARE(frame->children().size(), 1);
+    TfrmChild* c = frame->children().first();
+    c->showFolder(dir);
+    auto* report = qobject_cast<QTreeView*>(c->filSource->view());
+    QVERIFY(report);
+    QHeaderView* header = report->header();
+    const auto names = [&] {
+        QStringList out;
+        for (int i = 0; i < c->filSource->ItemCount(); ++i)
+            out << c->filSource->ItemRecord(i).DisplayName;
+        return out;
+    };
+    const QPoint sizeHeader(header->sectionViewportPosition(cnSize) + 10, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeader);
+    QCOMPARE(names(), QStringList({"b.txt", "c.txt", "a.txt"}));
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), int(cnSize));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeader);
+    QCOMPARE(names(), QStringList({"a.txt", "c.txt", "b.txt"}));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
+void TestFrame::columnsFitTheFont() {
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    const TFolderColumn& cols = c->filSource->FolderColumns();
+    QCOMPARE(cols[cnName].Width, app::scaledWidth(200));
+    QCOMPARE(cols[cnSize].Width, app::scaledWidth(50));
+    QVERIFY(app::scaledWidth(100) >= 100);
+    // A larger font gives wider columns, in proportion.
+    QFont big = QApplication::font();
+    big.setPointSize(big.pointSize() * 2);
+    QVERIFY(app::scaledWidth(100, big) > app::scaledWidth(100));
+    auto* report = qobject_cast<QTreeView*>(c->filSource->view());
+    QVERIFY(report->header()->stretchLastSection());
+}
+
+void TestFrame::doubleClickedFolderWithoutApplicationOpensHere() {
+    const QString dir = tmp_.path() + "/dbl";
+    QDir().mkpath(dir + "/inner");
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    c->showFolder(dir);
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("inner"));
+    bool execute = true;
+    c->filSource->OnDoubleClick(c->filSource, execute);
+    // No application for folders here: the window moves into it.
+    QCOMPARE(c->filSource->Folder(), dir + "/inner");
+    QCOMPARE(c->windowTitle(), dir + "/inner/*.*");
+    QVERIFY(boxes_.records.isEmpty());
+}
+
+void TestFrame::failedShellOpenSaysWhy() {
+    const QString dir = tmp_.path() + "/noapp";
+    QDir().mkpath(dir);
+    {
+        QFile f(dir + "/data.qqq");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x01\x02\x03\x04", 4).repeated(64));
+    }
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    c->showFolder(dir);
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("data.qqq"));
+    frame->runCommand("ViewFile1");
+    QCOMPARE(boxes_.texts(), QStringList({"There is no application for data.qqq on this system."}));
+}
+
+void TestFrame::typesRegisteredForItselfOpenInTheViewer() {
+    const QString rar = QString(OLMEK_CORPUS_DIR) +
+                        "/rar/libarchive__test_rar_multivolume_multiple_files.part1.rar";
+    if (!QFile::exists(rar)) QSKIP("no RAR sample in the corpus");
+    const QString dir = tmp_.path() + "/own";
+    QDir().mkpath(dir);
+    QFile::remove(dir + "/sample.rar");
+    QVERIFY(QFile::copy(rar, dir + "/sample.rar"));
+    QString error;
+    QVERIFY2(desk::RegisterFileTypes("/usr/bin/olmek-test", &error, false), qPrintable(error));
+    auto frame = makeFrame();
+    TfrmChild* c = frame->NewChild();
+    c->showFolder(dir);
+    c->filSource->ClearSelection();
+    c->filSource->SelectItem(c->filSource->IndexOfName("sample.rar"));
+    QString caption;
+    int rows = 0;
+    bool addEnabled = true;
+    QTimer::singleShot(0, this, [&] {
+        QTRY_VERIFY(qobject_cast<TfrmView*>(QApplication::activeModalWidget()));
+        auto* w = qobject_cast<TfrmView*>(QApplication::activeModalWidget());
+        caption = w->windowTitle();
+        rows = w->ListView1->topLevelItemCount();
+        addEnabled = w->cmdAdd->isEnabled();
+        w->close();
+    });
+    frame->runCommand("ViewFile1");
+    QCOMPARE(caption, dir + "/sample.rar");
+    QVERIFY(rows > 0);
+    QVERIFY(!addEnabled);
+    QFile::remove(desk::mimeAppsListFile());
 }
 
 OLMEK_QTEST_MAIN(TestFrame)

@@ -10,12 +10,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/ArcListWindow.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
 #include "app/FrmMain.h"
+#include "app/FrmTo.h"
+#include "app/FrmView.h"
 #include "app/MainBlock.h"
 #include "app/Settings.h"
+#include "app/SingleInstance.h"
 #include "archive/core/Hooks.h"
 #include "desktop/FileInfo.h"
 #include "desktop/MessageBox.h"
@@ -37,12 +39,12 @@ struct Seen {
     int folderWindows = -1;
 };
 
-// Watches for the list window, records what it shows, then closes it.
+// Watches for the viewer, records what it shows, then closes it.
 void watchListWindow(TfrmMain*& frame, Seen& seen) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, &frame, &seen] {
-        auto* w = qobject_cast<TfrmArcList*>(QApplication::activeModalWidget());
+        auto* w = qobject_cast<TfrmView*>(QApplication::activeModalWidget());
         if (!w) return;
         timer->stop();
         timer->deleteLater();
@@ -51,7 +53,7 @@ void watchListWindow(TfrmMain*& frame, Seen& seen) {
         for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i)
             seen.names << w->ListView1->topLevelItem(i)->text(0);
         if (w->ListView2->topLevelItemCount() > 0)
-            seen.totals = w->ListView2->topLevelItem(0)->text(0);
+            seen.totals = w->ListView2->topLevelItem(0)->text(1);
         seen.splashGone = frame && frame->Splash == nullptr;
         seen.folderWindows = frame ? int(frame->children().size()) : -1;
         w->close();
@@ -67,6 +69,8 @@ private slots:
     void cleanup();
     void commandLineModeListsArchive();
     void commandLineModeWithMissingArchive();
+    void titlesAreTheCaptions();
+    void secondStartHandsItsArchiveOver();
     void normalStartOpensDefaultWindow();
     void fileTypesRegisteredAtStart();
     void engineHooksReachTheDesktop();
@@ -142,15 +146,65 @@ void TestStart::commandLineModeListsArchive() {
 }
 
 void TestStart::commandLineModeWithMissingArchive() {
-    TfrmMain* frame = nullptr;
-    Seen seen;
-    watchListWindow(frame, seen);
-    frame = app::createMainWindows({tmp_.path() + "/no such.zip"});
-    QTRY_VERIFY_WITH_TIMEOUT(seen.shown, 10000);
+    // The notice names the file; no viewer opens and the program ends.
+    TfrmMain* frame = app::createMainWindows({tmp_.path() + "/no such.zip"});
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes_.records.isEmpty(), 10000);
     QTRY_VERIFY(!frame->isVisible());
-    QCOMPARE(seen.caption, tmp_.path() + "/no such.zip");
-    QVERIFY(seen.names.isEmpty());
+    QCOMPARE(boxes_.texts(),
+             QStringList({"The file " + tmp_.path() + "/no such.zip does not exist."}));
+    QCOMPARE(frame->Splash, nullptr);
+    QVERIFY(frame->children().isEmpty());
     delete frame;
+    forms::destroyAll();
+}
+
+void TestStart::titlesAreTheCaptions() {
+    // The program's title is not the application's display name: the
+    // platform would append that to every window title.
+    app::initApplication(*qApp);
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    QCOMPARE(desk::applicationTitle(), QString("OLMEK 95 beta 5"));
+    TfrmMain frame;
+    QCOMPARE(frame.windowTitle(), QString("OLMEK 95 beta 5"));
+    TfrmView view;
+    view.OpenArchive(tmp_.path() + "/x.zip");
+    QCOMPARE(view.windowTitle(), tmp_.path() + "/x.zip");
+    QCOMPARE(forms::frmTo()->windowTitle(), QString("OLMEK 95 Copy / Move To..."));
+    forms::destroyAll();
+}
+
+void TestStart::secondStartHandsItsArchiveOver() {
+    const QString zip = QStandardPaths::findExecutable("zip");
+    const QString program = QString(OLMEK_BINARY_DIR) + "/app/olmek";
+    if (zip.isEmpty() || !QFile::exists(program)) QSKIP("zip or the program is not there");
+    QFile::remove(tmp_.path() + "/handed.zip");
+    QFile f(tmp_.path() + "/member.txt");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("member\n");
+    f.close();
+    QCOMPARE(QProcess::execute(zip, {"-q", "-j", tmp_.path() + "/handed.zip", f.fileName()}), 0);
+
+    app::InstanceServer server;
+    QVERIFY(server.listen());
+    // A second server finds the first one running.
+    app::InstanceServer second;
+    QVERIFY(!second.listen());
+    TfrmMain frame;
+    QObject::connect(&server, &app::InstanceServer::archiveRequested, &frame,
+                     &TfrmMain::ShowArchiveFromOutside);
+    Seen seen;
+    TfrmMain* framePtr = &frame;
+    watchListWindow(framePtr, seen);
+    // The second program gets a relative path and ends at once.
+    QProcess p;
+    p.setWorkingDirectory(tmp_.path());
+    p.start(program, {"handed.zip"});
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(p.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(seen.shown, 10000);
+    QCOMPARE(seen.caption, tmp_.path() + "/handed.zip");
+    QCOMPARE(seen.names, QStringList({"member.txt"}));
     forms::destroyAll();
 }
 

@@ -2,10 +2,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QObject>
+#include <QProgressDialog>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "desktop/FileOperation.h"
+#include "desktop/FolderPicker.h"
 #include "desktop/MessageBox.h"
 #include "tests/desktop/QtTestEnv.h"
 
@@ -250,6 +254,110 @@ private slots:
         QVERIFY(QFile::link(path("keep"), path("tree/link")));
         QVERIFY(ShellDelete(nullptr, path("tree"), false, false));
         QCOMPARE(read(path("keep/inner.txt")), QByteArray("keep"));
+    }
+
+    void renameNeverReplaces() {
+        write(path("r/a.txt"), "a");
+        write(path("r/b.txt"), "b");
+        QDir().mkpath(path("r/dir/sub"));
+        QString why;
+        QVERIFY(!RenameItem(path("r/a.txt"), path("r/b.txt"), &why));
+        QCOMPARE(why, QString("A file or folder named b.txt already exists."));
+        QCOMPARE(read(path("r/b.txt")), QByteArray("b"));
+        QVERIFY(!RenameItem(path("r/a.txt"), path("r/.."), &why));
+        QVERIFY(!RenameItem(path("r/a.txt"), "", &why));
+        QVERIFY(!RenameItem(path("r/dir"), path("r/dir/sub/dir"), &why));
+        QVERIFY(!RenameItem(path("r/missing"), path("r/other"), &why));
+        QVERIFY(!RenameItem(path("r/a.txt"), path("r/nowhere/a.txt"), &why));
+        QVERIFY(RenameItem(path("r/a.txt"), path("r/c.txt"), &why));
+        QCOMPARE(read(path("r/c.txt")), QByteArray("a"));
+        QVERIFY(RenameItem(path("r/dir"), path("r/moved"), &why));
+        QVERIFY(QFileInfo(path("r/moved/sub")).isDir());
+    }
+
+    // Cancels the engine's progress window as soon as it exists.
+    static void cancelProgressSoon(QTimer& timer) {
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<QProgressDialog*>(w))
+                    if (p->objectName() == "FileOperationProgress") p->cancel();
+        });
+        timer.start();
+    }
+
+    void cancelStopsALongCopyWithNothingHalfWritten() {
+        QByteArray big(48 << 20, 'z');
+        write(path("big/huge.bin"), big);
+        write(path("big/after.txt"), "after");
+        QDir().mkpath(path("out"));
+        QTimer timer;
+        cancelProgressSoon(timer);
+        const FileOpResult r =
+            SHFileOperation(nullptr, FO_COPY, {path("big/huge.bin"), path("big/after.txt")},
+                            path("out"), FOF_ALLOWUNDO);
+        timer.stop();
+        QVERIFY(r.aborted);
+        QCOMPARE(tree(path("out")), QStringList());
+        QCOMPARE(QFileInfo(path("big/huge.bin")).size(), qint64(48 << 20));
+
+        // A move across nothing is a rename; cancelling the copy of a move
+        // keeps the source whole.
+        cancelProgressSoon(timer);
+        const FileOpResult m =
+            SHFileOperation(nullptr, FO_COPY, {path("big")}, path("out"), FOF_ALLOWUNDO);
+        timer.stop();
+        QVERIFY(m.aborted);
+        for (const QString& f : tree(path("out")))
+            QVERIFY2(!f.endsWith(".olmek-part"), qPrintable(f));
+    }
+
+    void cancelStopsADeleteBetweenItems() {
+        QStringList items;
+        for (int i = 0; i < 40; ++i) {
+            items << path(QString("many/f%1.txt").arg(i));
+            write(items.last(), QByteArray::number(i));
+        }
+        QTimer timer;
+        cancelProgressSoon(timer);
+        const FileOpResult r = SHFileOperation(nullptr, FO_DELETE, items, {}, FOF_NOCONFIRMATION);
+        timer.stop();
+        QVERIFY(r.aborted);
+        // Every item is either gone or whole; the rest is still there.
+        QVERIFY(QFile::exists(items.last()));
+        for (int i = 0; i < items.size(); ++i)
+            QVERIFY(!QFile::exists(items[i]) || read(items[i]) == QByteArray::number(i));
+        QCOMPARE(r.created.size() + tree(path("many")).size(), items.size());
+    }
+
+    void folderDialogMakesATypedFolder() {
+        QDir().mkpath(path("pick"));
+        {
+            FolderDialog d(nullptr, "Decompress To", path("pick"));
+            auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(edit);
+            edit->setText("fresh");
+            boxes_.answers = {mrNo};
+            d.accept();
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+            QVERIFY(!QFileInfo::exists(path("pick/fresh")));
+            QCOMPARE(boxes_.texts(),
+                     QStringList({"The folder " + path("pick/fresh") +
+                                  " does not exist.\r\rDo you want to create it?"}));
+        }
+        FolderDialog d(nullptr, "Decompress To", path("pick"));
+        d.findChild<QLineEdit*>("fileNameEdit")->setText("fresh");
+        boxes_.answers = {mrYes};
+        d.accept();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(QFileInfo(path("pick/fresh")).isDir());
+        QCOMPARE(d.chosenFolder(), path("pick/fresh"));
+        // The command layer's question for typed targets is the same one.
+        boxes_.answers = {mrYes};
+        QVERIFY(confirmCreateFolder(path("pick/other/deep")));
+        QVERIFY(QFileInfo(path("pick/other/deep")).isDir());
+        write(path("pick/file"), "f");
+        QVERIFY(!confirmCreateFolder(path("pick/file")));
     }
 };
 

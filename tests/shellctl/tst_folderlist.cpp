@@ -203,6 +203,25 @@ private slots:
         QCOMPARE(fe.SortColumn(), cnSize);
     }
 
+    void headerIsClickableAndShowsTheArrow() {
+        TFolderEnumerator fe;
+        fe.SetAutoRefresh(false);
+        fe.SetViewStyle(vsReport);
+        fe.resize(800, 300);
+        fe.show();
+        QVERIFY(fe.SetFolder(dir_.path()));
+        auto* report = qobject_cast<QTreeView*>(fe.view());
+        QHeaderView* header = report->header();
+        QVERIFY(header->sectionsClickable());
+        QVERIFY(header->isSortIndicatorShown());
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(cnModified) + 5, header->height() / 2));
+        QCOMPARE(fe.SortColumn(), cnModified);
+        QCOMPARE(header->sortIndicatorSection(), int(cnModified));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    }
+
     void columnsFollowFolderColumns() {
         TFolderEnumerator fe;
         fe.SetViewStyle(vsReport);
@@ -348,7 +367,10 @@ private slots:
         QVERIFY(!m->setData(m->index(fe.IndexOfName("old.txt"), 0), "taken.txt"));
         QVERIFY(!m->setData(m->index(fe.IndexOfName("old.txt"), 0), "../escape.txt"));
         desk::setMessageService(nullptr);
-        QCOMPARE(boxes.texts(), QStringList({"Cannot rename old.txt.", "Cannot rename old.txt."}));
+        QCOMPARE(boxes.texts(),
+                 QStringList({"Cannot rename old.txt.\r\rA file or folder named taken.txt already "
+                              "exists.",
+                              "Cannot rename old.txt.\r\rThe name is not valid."}));
         QVERIFY(QFile::exists(d.path() + "/old.txt"));
         QVERIFY(m->setData(m->index(fe.IndexOfName("old.txt"), 0), "new.txt"));
         QVERIFY(QFile::exists(d.path() + "/new.txt"));

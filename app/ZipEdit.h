@@ -1,0 +1,41 @@
+// What the program does with the ZIP archive library: the viewer's Delete
+// and Add, and Decompress File for ZIP archives.  Everything it needs
+// from the library is here, so that a build without the library only has
+// to say so in one place.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "archive/core/ArcTypes.h"
+
+class QWidget;
+
+namespace app {
+
+// Whether this build has the ZIP archive library.
+bool zipLibraryAvailable();
+
+// The archive types the library changes and extracts (plain and
+// self-extracting ZIP).
+bool zipWritable(TArcType type);
+
+// Deletes the members stored under each of names from archive (of the
+// given type), then saves it once.  Failures, a missing library and
+// archives that are not ZIP archives are shown to the user; true when the
+// archive was saved.
+bool zipDeleteMembers(QWidget* owner, const QString& archive, TArcType type,
+                      const QStringList& names);
+
+// Adds file to the archive under its own name and saves it; the same
+// rules.
+bool zipAddFile(QWidget* owner, const QString& archive, TArcType type, const QString& file);
+
+enum class ZipExtractResult { Done, Cancelled, Failed };
+// Every member of archive into target with its stored folders, with the
+// two-bar progress window (its Cancel stops after the member being
+// written), the overwrite question and the password prompt.  Only with
+// the library.
+ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QString& target);
+
+} // namespace app

@@ -124,7 +124,11 @@ public:
     }
     EntryKind kind(const PathParts& path) override {
         plat::DirFd parent = dir_.folder(parentOf(path), false);
-        if (!parent.valid()) return errno == ENOENT ? EntryKind::None : EntryKind::Other;
+        if (!parent.valid()) {
+            if (errno == ENOENT) return EntryKind::None;
+            fail();
+            return EntryKind::Other;
+        }
         switch (plat::ConfinedDir::entry(parent.get(), path.back()).Kind) {
         case plat::EntryKind::None:
             return EntryKind::None;

@@ -250,8 +250,10 @@ SfxArchive::Outcome SfxArchive::extractOne(const Member& m, Target& target, Ui& 
         break;
     }
     case EntryKind::Folder:
-    case EntryKind::Other:
         error = ErrorMessage(err::FileDirectory);
+        return Outcome::Failed;
+    case EntryKind::Other:
+        error = ErrorMessage(err::OpenError) + ": " + target.lastError();
         return Outcome::Failed;
     }
 

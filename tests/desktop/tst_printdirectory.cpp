@@ -1,10 +1,13 @@
 #include <QDir>
 #include <QFile>
 #include <QObject>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "desktop/PrintDirectory.h"
 #include "tests/desktop/QtTestEnv.h"
@@ -111,6 +114,30 @@ private slots:
         QVERIFY2(text.contains(QRegularExpression(
                      QStringLiteral("\\b201\\s+%1\\s*\\n").arg(formatGrouped(total)))),
                  qPrintable(formatGrouped(total)));
+    }
+
+    void previewShowsThePages() {
+        const QDateTime t(QDate(2021, 6, 1), QTime(9, 30));
+        std::vector<DirectoryItem> items;
+        for (int i = 0; i < 150; ++i)
+            items.push_back({QStringLiteral("f%1.txt").arg(i), static_cast<std::uint64_t>(i), t});
+        int pages = -1;
+        // Closes the preview once it is up, after counting its pages.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&pages] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QPrintPreviewDialog*>(w);
+                if (!dialog || !dialog->isVisible()) continue;
+                if (auto* view = dialog->findChild<QPrintPreviewWidget*>()) {
+                    view->updatePreview();
+                    pages = view->pageCount();
+                }
+                dialog->reject();
+            }
+        });
+        poll.start(50);
+        PrintDirectory(nullptr, QStringLiteral("/preview"), items);
+        QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
     }
 
     void emptyFolderPrintsNothing() {

@@ -121,7 +121,7 @@ TEST_F(Stub, DecodesEveryLegacyZipMethod) {
         fs::remove_all(out);
         StubRun r = runProgram(exe, "-d legacy -y", tmp.path());
         EXPECT_EQ(r.status, 0) << r.out << r.err;
-        EXPECT_EQ(r.out.find(" 0 files"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("\n0 files"), std::string::npos) << r.out;
         // Where Info-ZIP decodes the method too, the bytes must agree.
         const std::string peer = tmp / "peer";
         fs::remove_all(peer);
@@ -271,6 +271,26 @@ TEST_F(Stub, EncryptedMembersTakeThePassword) {
     EXPECT_EQ(readFile(tmp / "asked/secret.txt").size(), 5000u);
     r = runProgram(exe, "-d skipped", tmp.path(), "\n");
     EXPECT_FALSE(fs::exists(tmp / "skipped/secret.txt"));
+}
+
+TEST_F(Stub, ReadsZip64RecordsAndShowsTheComment) {
+    ziptest::Options o;
+    o.zip64 = true;
+    o.comment = "Welcome to the sample";
+    const std::string zip = tmp / "z64.zip";
+    writeFile(zip, ziptest::build({ziptest::stored("dir/one.txt", "first"),
+                                   ziptest::stored("two.txt", std::string(70000, 'z'))},
+                                  o));
+    const std::string exe = join(tmp, OLMEK_STUB, zip, "z64.run", false);
+    StubRun r = runProgram(exe, "-d out -y", tmp.path());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Welcome to the sample"), std::string::npos) << r.out;
+    EXPECT_EQ(readFile(tmp / "out/dir/one.txt").size(), 5u);
+    EXPECT_EQ(readFile(tmp / "out/two.txt").size(), 70000u);
+    // The listing names the members and extracts nothing.
+    r = runProgram(exe, "-l", tmp.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("70000  two.txt"), std::string::npos) << r.out;
 }
 
 TEST_F(Stub, WithoutAnArchiveItSaysSo) {

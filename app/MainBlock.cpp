@@ -1,4 +1,5 @@
 #include "app/MainBlock.h"
+#include "archive/extract/DecodedStream.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -41,6 +42,7 @@ void installEngineHooks() {
 }
 
 void initApplication(QApplication& a) {
+    dec::installTarballProbe();
     a.setApplicationName("OLMEK95");
     a.setOrganizationName("Fenwood");
     // Not the display name: the platform would append it to every window

@@ -31,6 +31,10 @@ constexpr fmt::MethodInfo kMethods[] = {
     {kCodePack, "Packed", Codec::None, 0},
     {kCodeScoCompress, "Lzh", Codec::None, 0},
     {kMethodDeflate, "Deflate", Codec::Inflate, 0},
+    {kCodeBzip2, "BZip2", Codec::Bzip2, 0},
+    {kCodeXz, "XZ", Codec::Xz, 0},
+    {kCodeLzip, "LZip", Codec::Lzip, 0},
+    {kCodeZstd, "Zstd", Codec::Zstd, 0},
 };
 
 bool upperEquals(const std::string& a, const char* b) {
@@ -48,6 +52,17 @@ bool isGzip(std::uint16_t magic) {
 
 bool isKnown(std::uint16_t magic) {
     return isGzip(magic) || magic == kCompress || magic == kScoCompress || magic == kPack;
+}
+
+std::uint32_t modernMethodCode(const std::uint8_t* h) {
+    // bzip2: "BZh" and the block size digit.
+    if (h[0] == 'B' && h[1] == 'Z' && h[2] == 'h' && h[3] >= '1' && h[3] <= '9') return kCodeBzip2;
+    static const std::uint8_t xz[6] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
+    if (std::equal(xz, xz + 6, h)) return kCodeXz;
+    // lzip: "LZIP" and version 0 or 1.
+    if (h[0] == 'L' && h[1] == 'Z' && h[2] == 'I' && h[3] == 'P' && h[4] <= 1) return kCodeLzip;
+    if (h[0] == 0x28 && h[1] == 0xB5 && h[2] == 0x2F && h[3] == 0xFD) return kCodeZstd;
+    return 0;
 }
 
 std::uint32_t methodCode(std::uint16_t magic, std::uint8_t gzipMethod) {
@@ -152,7 +167,9 @@ std::string nameFromArchive(const std::string& archiveFileName) {
     if (dot == std::string::npos) return name;
     const std::string ext = name.substr(dot);
     name.resize(dot);
-    if (upperEquals(ext, ".TGZ") || upperEquals(ext, ".TAZ"))
+    if (upperEquals(ext, ".TGZ") || upperEquals(ext, ".TAZ") || upperEquals(ext, ".TBZ") ||
+        upperEquals(ext, ".TBZ2") || upperEquals(ext, ".TXZ") || upperEquals(ext, ".TLZ") ||
+        upperEquals(ext, ".TZST"))
         name += std::isupper(static_cast<unsigned char>(ext[1])) ? ".TAR" : ".tar";
     return name;
 }

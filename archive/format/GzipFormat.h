@@ -31,6 +31,14 @@ constexpr std::uint8_t kCompressMinBits = 9, kCompressMaxBits = 16;
 // Method codes of the method table: the GZIP method byte (0 or 8; others
 // are listed as 10), then one code for each other compressor.
 constexpr std::uint32_t kCodeCompress = 1, kCodePack = 2, kCodeScoCompress = 3, kCodeOther = 10;
+// The single-file compressors of today, known by their own magic bytes.
+constexpr std::uint32_t kCodeBzip2 = 20, kCodeXz = 21, kCodeLzip = 22, kCodeZstd = 23;
+// Bytes a file must begin with for modernMethodCode to tell.
+constexpr std::size_t kModernMagicSize = 6;
+
+// The method code of a bzip2, xz, lzip or Zstandard file from its first
+// kModernMagicSize bytes; 0 for anything else.
+std::uint32_t modernMethodCode(const std::uint8_t* head);
 
 bool isGzip(std::uint16_t magic);
 // Whether the magic is one of the five this program recognises.

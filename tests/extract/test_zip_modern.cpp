@@ -36,6 +36,12 @@ protected:
         std::vector<std::uint8_t> noise(150000);
         for (auto& b : noise) b = static_cast<std::uint8_t>(rng());
         testsupport::writeFile(src + "/noise.bin", noise);
+        // Repeats 40 KB back and runs of zeros: Deflate64's far distances
+        // and long lengths.
+        std::vector<std::uint8_t> far(noise.begin(), noise.begin() + 40000);
+        for (int i = 0; i < 4; ++i) far.insert(far.end(), noise.begin(), noise.begin() + 40000);
+        far.resize(far.size() + 300000, 0);
+        testsupport::writeFile(src + "/far.bin", far);
         testsupport::writeFile(src + "/tiny.txt", std::string("tiny\n"));
         testsupport::writeFile(src + "/empty.txt", std::string());
     }
@@ -67,7 +73,7 @@ protected:
     }
 
     std::string src;
-    const std::vector<std::string> all{"text.txt", "noise.bin", "tiny.txt", "empty.txt"};
+    const std::vector<std::string> all{"text.txt", "noise.bin", "far.bin", "tiny.txt", "empty.txt"};
 };
 
 TEST_F(ZipModern, SevenZipMethodsExtractByteIdentical) {
@@ -129,7 +135,8 @@ TEST_F(ZipModern, AesArchivesOfThreeToolsExtract) {
         if (!haveTool(m.tool)) continue;
         const std::string archive = tmp / "e.zip";
         fs::remove(archive);
-        ASSERT_EQ(sh(src, m.cmd + " '" + archive + "' text.txt noise.bin tiny.txt empty.txt"), 0);
+        ASSERT_EQ(
+            sh(src, m.cmd + " '" + archive + "' text.txt noise.bin far.bin tiny.txt empty.txt"), 0);
         int stop = -1;
         EXPECT_TRUE(extractAll(archive, "secret", stop).empty());
         EXPECT_EQ(stop, 0);

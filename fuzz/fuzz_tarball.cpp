@@ -3,13 +3,14 @@
 // archive put into a GZIP file of stored Deflate blocks (so the fuzzer
 // shapes headers, long names, pax records and sparse maps that arrive
 // through the stream); even, the rest is the compressed file itself (gzip,
-// bzip2, xz, lzip, Zstandard or compress, found by detection).
+// bzip2, xz, lzip, Zstandard or compress, found by detection).  One file
+// name for all: the work folder must hold nothing else.
 #include <algorithm>
 #include <vector>
 
 #include "archive/core/Crc.h"
-#include "archive/extract/UnTAR.h"
 #include "archive/extract/UnGZIP.h"
+#include "archive/extract/UnTAR.h"
 #include "fuzz/ExtractorFuzz.h"
 
 namespace {
@@ -39,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     if (data[0] & 1) {
         const auto gz = storedGzip(data + 1, size - 1);
-        fuzzExtract<TUnTAR>(gz.data(), gz.size(), "in.tar.gz");
+        fuzzExtract<TUnTAR>(gz.data(), gz.size(), "in.c");
     } else if (data[0] & 2) {
-        fuzzExtract<TUnTAR>(data + 1, size - 1, "in.tar.c");
+        fuzzExtract<TUnTAR>(data + 1, size - 1, "in.c");
     } else {
         // Single compressed files that hold no TAR archive.
         fuzzExtract<TUnGZIP>(data + 1, size - 1, "in.c");

@@ -124,4 +124,25 @@ TEST(ListTarballs, ADamagedStreamListsWhatItHoldsAndReports) {
     EXPECT_TRUE(listtest::find(l, "a.txt"));
 }
 
+TEST(ListTarballs, CorpusTarballsListWhatTarLists) {
+    if (!haveTool("tar")) GTEST_SKIP() << "tar not installed";
+    int compared = 0;
+    for (const std::string folder : {"gzip", "compress"})
+        for (const auto& path : listtest::samples(folder)) {
+            const auto l = list(path);
+            if (!isTarballType(l.type)) continue;
+            SCOPED_TRACE(path);
+            const std::string dir = path.substr(0, path.rfind('/'));
+            // Regular files and hard links, as tar lists them.
+            int status = -1;
+            const std::string out = testsupport::runOutput(
+                "tar -tvf '" + path + "' 2>/dev/null | grep -c '^[-h]'", &status);
+            if (std::system(("tar -tf '" + path + "' >/dev/null 2>&1").c_str()) != 0) continue;
+            EXPECT_TRUE(l.ok);
+            EXPECT_EQ(static_cast<int>(l.members.size()), std::stoi(out));
+            ++compared;
+        }
+    EXPECT_GE(compared, 4);
+}
+
 } // namespace

@@ -46,6 +46,15 @@ bool isKnown(std::uint16_t magic);
 // The method code of a file: from the GZIP method byte, or by its magic.
 std::uint32_t methodCode(std::uint16_t magic, std::uint8_t gzipMethod);
 
+// Positioned read of exactly n bytes; false on error or short read.
+using ReadAt = std::function<bool(std::int64_t pos, void* buf, std::size_t n)>;
+
+// The decoded size that an xz, lzip or Zstandard file states (xz: the
+// index of its last stream; lzip: the trailers of all its members;
+// Zstandard: the content size in its first frame's header); -1 when the
+// file states none (bzip2 never does) or the records do not hold together.
+std::int64_t statedDecodedSize(const ReadAt& read, std::int64_t fileSize, std::uint32_t code);
+
 struct Header {
     std::uint16_t Magic = 0;
     std::uint8_t Method = 0;
@@ -75,8 +84,6 @@ enum class Status {
 // stepped over up to their zero byte.
 Status parseHeader(const std::function<int()>& next, Header& h, std::size_t maxText = 1024);
 
-// Positioned read of exactly n bytes; false on error or short read.
-using ReadAt = std::function<bool(std::int64_t pos, void* buf, std::size_t n)>;
 // The header of the member at pos of a file.
 Status readHeader(const ReadAt& read, std::int64_t pos, std::int64_t fileSize, Header& h,
                   std::size_t maxText = 1024);

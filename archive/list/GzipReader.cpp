@@ -67,8 +67,8 @@ public:
     }
 
 private:
-    // bzip2, xz, lzip, Zstandard: a stream that states neither a name nor
-    // (reliably) its decoded size.
+    // bzip2, xz, lzip, Zstandard: a stream that states no name, and its
+    // decoded size only in records of its own (bzip2 not at all).
     void modernStep() {
         L.EndWalk();
         std::uint8_t magic[gz::kModernMagicSize] = {};
@@ -80,12 +80,16 @@ private:
         L.CRC = 0;
         L.Encrypted = false;
         L.PackedSize = L.ArchiveSize;
-        L.UnpackedSize = 0;
+        auto read = [this](std::int64_t p, void* buf, std::size_t n) {
+            return L.ReadBytes(p, buf, n);
+        };
+        L.UnpackedSize = std::max<std::int64_t>(
+            gz::statedDecodedSize(read, L.ArchiveSize, static_cast<std::uint32_t>(L.Method)), 0);
         L.DateTime = L.ConvertDate(L.ArchiveDate);
         L.ExternalAttr = L.ArchiveAttributes();
         L.MethodName = gz::methodName(L.Method);
         L.CountMember(L.PackedSize, L.UnpackedSize);
-        L.Ratio = 0;
+        L.Ratio = CalcRatio(L.PackedSize, L.UnpackedSize);
         L.ReportMember(0);
     }
 };

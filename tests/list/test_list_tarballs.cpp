@@ -10,6 +10,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using listtest::haveTool;
 using listtest::list;
 using listtest::run;
@@ -98,6 +99,30 @@ TEST(ListTarballs, ASingleCompressedFileIsItsOneMember) {
         ASSERT_EQ(l.members.size(), 1u);
         EXPECT_EQ(l.members[0].name, "notes.txt");
         EXPECT_EQ(l.members[0].methodName, f.method);
+        // What the file's own records state; bzip2 states nothing.
+        const auto size = static_cast<std::int64_t>(fs::file_size(tmp / "notes.txt"));
+        EXPECT_EQ(l.members[0].unpacked, f.type == atBzip2 ? 0 : size);
+    }
+}
+
+TEST(ListTarballs, ConcatenatedStreamsStateTheirWholeSize) {
+    testsupport::TempDir tmp;
+    ASSERT_TRUE(run(tmp.path(), "seq 1 5000 > a && seq 1 900 > b"));
+    const auto size =
+        static_cast<std::int64_t>(fs::file_size(tmp / "a") + fs::file_size(tmp / "b"));
+    for (const char* tool : {"xz", "lzip"}) {
+        SCOPED_TRACE(tool);
+        if (!haveTool(tool)) continue;
+        // The second stream in blocks of its own, with padding between.
+        const std::string second = std::string(tool) == "xz"
+                                       ? "head -c 4 /dev/zero; xz --block-size=1000 -c b"
+                                       : "lzip -c b";
+        ASSERT_EQ(testsupport::run("cd '" + tmp.path() + "' && (" + tool + " -c a; " + second +
+                                   ") > ab.c"),
+                  0);
+        const auto l = list(tmp / "ab.c");
+        ASSERT_EQ(l.members.size(), 1u);
+        EXPECT_EQ(l.members[0].unpacked, size);
     }
 }
 

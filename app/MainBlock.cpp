@@ -1,5 +1,4 @@
 #include "app/MainBlock.h"
-#include "archive/extract/DecodedStream.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -13,6 +12,7 @@
 #include "app/FrmMain.h"
 #include "app/SingleInstance.h"
 #include "archive/core/Hooks.h"
+#include "archive/extract/DecodedStream.h"
 #include "desktop/AppIcon.h"
 #include "desktop/FileInfo.h"
 #include "desktop/MessageBox.h"

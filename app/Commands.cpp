@@ -41,6 +41,16 @@ int viewGroupOf(TArcType type) {
     case atLzhExe:
     case atTAR:
     case atZOO:
+    case atTarGz:
+    case atTarBz2:
+    case atTarXz:
+    case atTarLz:
+    case atTarZst:
+    case atTarZ:
+    case atBzip2:
+    case atXz:
+    case atLzip:
+    case atZstd:
         return 1;
     case atZIP:
     case atZipExe:

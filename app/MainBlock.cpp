@@ -12,6 +12,7 @@
 #include "app/FrmMain.h"
 #include "app/SingleInstance.h"
 #include "archive/core/Hooks.h"
+#include "archive/extract/DecodedStream.h"
 #include "desktop/AppIcon.h"
 #include "desktop/FileInfo.h"
 #include "desktop/MessageBox.h"
@@ -41,6 +42,7 @@ void installEngineHooks() {
 }
 
 void initApplication(QApplication& a) {
+    dec::installTarballProbe();
     a.setApplicationName("OLMEK95");
     a.setOrganizationName("Fenwood");
     // Not the display name: the platform would append it to every window

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "archive/core/Hooks.h"
+#include "archive/extract/DecodedStream.h"
 #include "cli/Ask.h"
 #include "platform/DataFiles.h"
 #include "platform/File.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     plat::failWritesAtFileSizeLimit();
     plat::settleLocalTimeZone();
     SetMessageBoxHook(messageBox);
+    dec::installTarballProbe();
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

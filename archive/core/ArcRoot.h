@@ -11,6 +11,12 @@
 #include "archive/core/Rtl.h"
 #include "platform/File.h"
 
+// Tells whether a compressed file holds a TAR archive, given the tarball
+// kind it would be (TAR+GZ, TAR+XZ, ...).  The extraction engine installs
+// it; without it compressed files are taken as single files.
+using TTarballProbe = bool (*)(const std::string& path, TArcType tarballType);
+void SetTarballProbe(TTarballProbe probe);
+
 // Attribute filter used when the writer gathers files; the flags follow Mask.
 class TArcFileAttr : public TObject {
 public:

@@ -37,15 +37,34 @@ enum TArcType : std::uint8_t {
     atZip250,
     atZip250Exe,
     atZOO,
+    // Kinds the original did not know: compressed TAR archives and the
+    // single-file compressors of today.
+    atTarGz,
+    atTarBz2,
+    atTarXz,
+    atTarLz,
+    atTarZst,
+    atTarZ,
+    atBzip2,
+    atXz,
+    atLzip,
+    atZstd,
 };
 
-constexpr int kArcTypeCount = atZOO + 1;
+constexpr int kArcTypeCount = atZstd + 1;
 
 extern const std::array<const char*, kArcTypeCount> ArcTypeNames;
 
 // The display name without its padding.
 std::string arcTypeDisplayName(TArcType t);
 bool isZipType(TArcType t);
+// A TAR archive inside a compressed stream (TAR+GZ ... TAR+Z).
+bool isTarballType(TArcType t);
+// A single compressed file: GZIP and its 0x1F relatives, bzip2, xz, lzip
+// and Zstandard.
+bool isCompressedFileType(TArcType t);
+// The tarball kind for a compressed file that holds a TAR archive.
+TArcType tarballTypeOf(TArcType compressed);
 
 enum TProgressNotify : std::uint8_t { Five, Ten, Fifteen, Twenty, TwentyFive };
 enum TSetDate : std::uint8_t { OrigDate, CurDate };

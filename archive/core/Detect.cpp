@@ -1,6 +1,7 @@
 // Archive type detection by content.
 #include "archive/core/ArcRoot.h"
 
+#include "archive/format/GzipFormat.h"
 #include "archive/format/TarFormat.h"
 #include "archive/format/ZipFormat.h"
 #include "platform/Endian.h"
@@ -44,7 +45,33 @@ bool parseAnnouncedOffset(std::string s, std::int64_t& value) {
     return true;
 }
 
+TTarballProbe& tarballProbe() {
+    static TTarballProbe probe = nullptr;
+    return probe;
+}
+
+// The kind of a single compressed file that the signature table does not
+// know, from its magic; atUnknown for anything else.
+TArcType modernCompressedType(const std::uint8_t* head) {
+    switch (gz::modernMethodCode(head)) {
+    case gz::kCodeBzip2:
+        return atBzip2;
+    case gz::kCodeXz:
+        return atXz;
+    case gz::kCodeLzip:
+        return atLzip;
+    case gz::kCodeZstd:
+        return atZstd;
+    default:
+        return atUnknown;
+    }
+}
+
 } // namespace
+
+void SetTarballProbe(TTarballProbe probe) {
+    tarballProbe() = probe;
+}
 
 TArcType TZipCommon::SignatureToArcType(int InExecutable, std::uint32_t Signature,
                                         const std::string&, std::int64_t& Start) {
@@ -166,6 +193,16 @@ void TZipCommon::DetectArcType() {
         }
     } else {
         ArcType_ = SignatureToArcType(0, le32(head), ArchiveFile_, ArchiveStart);
+        if (ArcType_ == atUnknown) ArcType_ = modernCompressedType(head);
+        // A compressed file that decodes to a TAR archive is one.
+        if (isCompressedFileType(ArcType_) && tarballProbe()) {
+            const std::uint16_t magic = le16(head);
+            const TArcType tarType = magic == gz::kCompress ? atTarZ
+                                     : ArcType_ == atGZip && !gz::isGzip(magic)
+                                         ? atUnknown
+                                         : tarballTypeOf(ArcType_);
+            if (tarType != atUnknown && tarballProbe()(ArchiveFile_, tarType)) ArcType_ = tarType;
+        }
         std::string ext = plat::extractFileExt(ArchiveFile_);
         if (ArcType_ == atUnknown && ArchiveSize > 512 && upperEquals(ext, ".TAR")) {
             std::uint8_t block[512];

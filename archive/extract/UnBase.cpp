@@ -7,6 +7,7 @@
 
 #include "archive/core/Crc.h"
 #include "archive/core/MatchSpec.h"
+#include "archive/extract/DecodedStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Time.h"
 
@@ -141,6 +142,7 @@ private:
 };
 
 TUnBase::TUnBase(TComponent* AOwner, TFramePolicy Policy) : TZipCommon(AOwner), Policy_(Policy) {
+    dec::installTarballProbe();
     ProgressNotify = Ten;
     SetFileSpec("*.*");
     SetDateTo = OrigDate;
@@ -178,6 +180,12 @@ void TUnBase::DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) {
 }
 
 void TUnBase::RestoreAttributes(int, const TMemberDesc&) {}
+
+dec::Source& TUnBase::MemberData(const TMemberDesc& m) {
+    if (!Archive_.seek(m.DataOffset)) MemberError(err::ReadError);
+    if (!ArchiveData_) ArchiveData_ = std::make_unique<ArchiveSource>(Archive_);
+    return *ArchiveData_;
+}
 
 bool TUnBase::RangesOverlap(std::vector<TByteRange>& ranges) {
     std::sort(ranges.begin(), ranges.end(),
@@ -385,40 +393,53 @@ bool TUnBase::DecodeSelected(TMemberDesc& m, Target& target, bool exists) {
         if (m.PackedSize < headerSize || !Archive_.seek(m.DataOffset) ||
             (headerSize && !Archive_.readExact(header.data(), headerSize)))
             MemberError(err::ReadError);
+        const std::size_t trailerSize = cipher->TrailerSize();
+        if (m.PackedSize - headerSize < trailerSize) MemberError(err::ReadError);
         TMemberDesc data = m;
         data.DataOffset += static_cast<std::int64_t>(headerSize);
-        data.PackedSize -= headerSize;
-        // A wrong password can pass the check byte: the data then fails its
-        // check, and the password is treated as wrong.
+        data.PackedSize -= headerSize + trailerSize;
+        // A wrong password can pass a check byte: the data then fails its
+        // check, and the password is treated as wrong.  A cipher whose test
+        // is certain takes a failure of the data as damage.
         std::set<std::string> wrong;
+        bool accepted = false;
         auto attempt = [&](const std::string& password) {
             if (wrong.count(password) || !cipher->TryPassword(password, header.data(), m))
                 return false;
             bool ok = false;
+            data.DataFailed = false;
             try {
                 ok = Decode(data, cipher, targetKnown ? &target : nullptr, exists);
             } catch (const E_RAISE& e) {
                 if (e.Code == err::OpenError || e.Code == err::WriteError) throw;
             }
             exists = true;
+            if (!ok && cipher->PasswordCertain()) {
+                // Damaged: what was written of it is of no use.
+                if (!TestOnly && target.dir.valid())
+                    plat::ConfinedDir::removeEntry(target.dir.get(), target.name);
+                pass = false;
+                return true;
+            }
             if (!ok) wrong.insert(password);
+            pass = ok;
             return ok;
         };
-        pass = attempt(CurrentPassword_);
-        for (std::size_t i = 0; !pass && i < Passwords.Strings.size(); ++i)
+        accepted = attempt(CurrentPassword_);
+        for (std::size_t i = 0; !accepted && i < Passwords.Strings.size(); ++i)
             if (attempt(Passwords.Strings[i])) {
-                pass = true;
+                accepted = true;
                 CurrentPassword_ = Passwords.Strings[i];
             }
-        if (!pass) {
+        if (!accepted) {
             if (!OnGetPassword) MemberError(err::EventNotAssigned);
-            for (int asked = 0; asked < 3 && !pass; ++asked) {
+            for (int asked = 0; asked < 3 && !accepted; ++asked) {
                 std::string password = CurrentPassword_;
                 bool tryAgain = true;
                 OnGetPassword(this, FileName, password, tryAgain);
                 if (!tryAgain) break;
                 if (attempt(password)) {
-                    pass = true;
+                    accepted = true;
                     CurrentPassword_ = password;
                     Passwords.Strings.insert(Passwords.Strings.begin(), password);
                 } else {
@@ -426,7 +447,7 @@ bool TUnBase::DecodeSelected(TMemberDesc& m, Target& target, bool exists) {
                     ReportError(FileName, "0", err::InvalidPassword);
                 }
             }
-            if (!pass) {
+            if (!accepted) {
                 // What the wrong passwords made of the data is of no use.
                 if (!TestOnly && exists && target.dir.valid())
                     plat::ConfinedDir::removeEntry(target.dir.get(), target.name);
@@ -447,6 +468,7 @@ bool TUnBase::CheckVerdict(const TMemberDesc& m, const Output& out) const {
     if (m.SizeKnown && out.produced() != m.UnpackedSize &&
         (out.produced() > m.UnpackedSize || ((m.UnpackedSize - out.produced()) & 0xFFFFFFFF) != 0))
         return false;
+    if (m.CrcUnchecked) return true;
     switch (Policy_.Verdict) {
     case TVerdict::Crc32:
         return (out.crc() ^ 0xFFFFFFFFu) == m.StoredCrc;
@@ -507,11 +529,21 @@ bool TUnBase::Decode(TMemberDesc& m, TMemberCipher* cipher, Target* target, bool
     const bool headerOnly = m.Type == TMemberDesc::Kind::HardLink ||
                             (m.Type == TMemberDesc::Kind::Symlink && !m.LinkTarget.empty());
     if (!headerOnly) {
-        ArchiveSource src(Archive_);
-        if (!Archive_.seek(m.DataOffset)) MemberError(err::ReadError);
-        dec::Input in(src, m.PackedSize, cipher, this);
+        dec::Input in(MemberData(m), m.PackedSize, cipher, this);
         try {
             DecodeMember(m, in, sink);
+            if (cipher && cipher->TrailerSize()) {
+                // Every encrypted byte counts for the authentication code,
+                // also those the decoder left.
+                const std::uint8_t* rest;
+                while (in.takeBlock(rest, false)) {}
+                std::vector<std::uint8_t> trailer(cipher->TrailerSize());
+                const std::int64_t at = m.DataOffset + static_cast<std::int64_t>(m.PackedSize);
+                if (Archive_.readAt(at, trailer.data(), trailer.size()) !=
+                        static_cast<std::int64_t>(trailer.size()) ||
+                    !cipher->Authentic(trailer.data()))
+                    m.DataFailed = true;
+            }
         } catch (const OutputOverrun&) {
             overrun = true;
         } catch (const E_RAISE& e) {

@@ -77,6 +77,9 @@ struct TMemberDesc {
     std::uint64_t PackedSize = 0;
     std::uint64_t UnpackedSize = 0;
     bool SizeKnown = true; // UnpackedSize is what the data decodes to
+    // No CRC is stored (AES-encrypted ZIP members of the AE-2 kind, whose
+    // authentication code stands for it).
+    bool CrcUnchecked = false;
     // Set while decoding when the data fails a check of its own format (the
     // CRC of one of several GZIP members): the member does not pass.
     bool DataFailed = false;
@@ -96,6 +99,14 @@ public:
     // left ready for the member's data.
     virtual bool TryPassword(const std::string& Password, const std::uint8_t* Header,
                              const TMemberDesc& Member) = 0;
+    // Bytes behind the data that belong to the cipher (an authentication
+    // code); they are not handed to the decoder.
+    virtual std::size_t TrailerSize() const { return 0; }
+    // Checks the trailer once every data byte has gone through decrypt.
+    virtual bool Authentic(const std::uint8_t* /*Trailer*/) { return true; }
+    // Whether a password that passes TryPassword is right beyond doubt, so
+    // that data failing its checks is damage, not a wrong password.
+    virtual bool PasswordCertain() const { return false; }
 };
 
 // Bytes [Begin, End) of the archive that one member occupies.
@@ -162,6 +173,9 @@ protected:
     // Decodes the member from `in` into `out`; by default the decoder its
     // method's table entry names.
     virtual void DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out);
+    // The source of the member's data, positioned at its first byte; by
+    // default the archive file at DataOffset.
+    virtual dec::Source& MemberData(const TMemberDesc& m);
     // Applies the stored attributes to the open file (Restore::TimeAndAttributes).
     virtual void RestoreAttributes(int fd, const TMemberDesc& m);
 
@@ -197,6 +211,7 @@ private:
     Next AfterMember() const;
 
     TFramePolicy Policy_;
+    std::unique_ptr<ArchiveSource> ArchiveData_;
     bool WildSpec_ = false;
     std::string CurrentPassword_;
     dec::DecoderSet Decoders_;

@@ -6,6 +6,7 @@
 
 #include "archive/core/Crc.h"
 #include "archive/extract/Extractors.h"
+#include "archive/extract/decoders/Gzip.h"
 #include "archive/extract/decoders/Inflate.h"
 #include "platform/Endian.h"
 #include "platform/FileSystem.h"
@@ -22,54 +23,6 @@ TFramePolicy gzipPolicy() {
     return p;
 }
 
-// A member's compressed bytes, handed to the inflater in chunks; what the
-// inflater fetched beyond its stream's end can be given back, so that the
-// trailer and the next member are read from where the stream really ended.
-class PushbackStream {
-public:
-    explicit PushbackStream(dec::Input& in) : in_(in), buf_(kKeep + dec::kBlockSize) {}
-
-    std::ptrdiff_t give(std::uint8_t* dst, std::size_t cap) {
-        if (pos_ == end_ && !refill()) return 0;
-        const std::size_t n = std::min(cap, end_ - pos_);
-        std::memcpy(dst, buf_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<std::ptrdiff_t>(n);
-    }
-    // Gives back the last n bytes handed out (n never exceeds what the
-    // inflater holds: one chunk and a few bytes).
-    void unread(std::size_t n) { pos_ -= std::min(n, pos_); }
-    int next() {
-        if (pos_ == end_ && !refill()) return -1;
-        return buf_[pos_++];
-    }
-    bool read(std::uint8_t* dst, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const int c = next();
-            if (c < 0) return false;
-            dst[i] = static_cast<std::uint8_t>(c);
-        }
-        return true;
-    }
-
-private:
-    // Bytes handed out that stay available to be given back.
-    static constexpr std::size_t kKeep = 2 * dec::kBlockSize;
-
-    bool refill() {
-        const std::size_t keep = std::min(end_, kKeep);
-        std::memmove(buf_.data(), buf_.data() + end_ - keep, keep);
-        pos_ = end_ = keep;
-        const std::size_t got = in_.read(buf_.data() + end_, buf_.size() - end_);
-        end_ += got;
-        return got > 0;
-    }
-
-    dec::Input& in_;
-    std::vector<std::uint8_t> buf_;
-    std::size_t pos_ = 0, end_ = 0;
-};
-
 } // namespace
 
 TUnGZIP::TUnGZIP(TComponent* AOwner) : TUnBase(AOwner, gzipPolicy()) {}
@@ -80,6 +33,27 @@ void TUnGZIP::ExtractMembers() {
     const std::int64_t size = Archive_.size();
     if (size < 0) RaiseError(ArchiveFile_, err::ReadError);
     ArchiveLength_ = size;
+    if (ArcType_ != atGZip) {
+        // Today's compressors: one stream from the first byte, named after
+        // the file; their own checks are the decoder's.
+        std::uint8_t magic[gz::kModernMagicSize] = {};
+        if (size < static_cast<std::int64_t>(sizeof magic) ||
+            Archive_.readAt(0, magic, sizeof magic) != static_cast<std::int64_t>(sizeof magic))
+            RaiseError(ArchiveFile_, err::HeaderIdError);
+        TMemberDesc d;
+        d.Method = gz::modernMethodCode(magic);
+        if (d.Method == 0) RaiseError(ArchiveFile_, err::HeaderIdError);
+        Activated();
+        d.SizeKnown = false;
+        d.PackedSize = static_cast<std::uint64_t>(size);
+        const std::string own = plat::extractFileName(ArchiveFile_);
+        d.StoredName = gz::nameFromArchive(own);
+        if (d.StoredName == own) d.StoredName += ".out";
+        d.ModificationTime = Archive_.modificationTime().value_or(0);
+        d.ExistsDate = plat::unixToDos(d.ModificationTime);
+        ProcessMember(d);
+        return;
+    }
     std::uint8_t head[3] = {};
     if (size < 2 || Archive_.readAt(0, head, 2) != 2) RaiseError(ArchiveFile_, err::HeaderIdError);
     const std::uint16_t magic = plat::le16(head);
@@ -166,57 +140,14 @@ void TUnGZIP::DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) {
         m.DataFailed = true;
 }
 
-// Member after member: each Deflate stream, its trailer (CRC-32 and length
-// of that member's data), and the next header, as long as one follows.
-// Zeros or other bytes behind the last member are not data and are left.
+// Member after member: each Deflate stream, its trailer and the next
+// header, as long as one follows.
 void TUnGZIP::DecodeGzip(TMemberDesc& m, dec::Input& in, dec::Sink& out) {
     if (!Inflater_) Inflater_ = std::make_unique<Inflater>();
-    Inflater& inf = *Inflater_;
-    PushbackStream stream(in);
-    std::uint32_t crc = 0;
-    std::uint64_t count = 0;
-    inf.Input = [&](std::uint8_t* buf, std::size_t cap) { return stream.give(buf, cap); };
-    inf.Output = [&](const std::uint8_t* data, std::size_t n) {
-        Crc32Update(data, n, crc);
-        count += n;
-        return out.write(data, n);
-    };
-    struct Reset {
-        Inflater& inf;
-        ~Reset() {
-            inf.Input = nullptr;
-            inf.Output = nullptr;
-        }
-    } reset{inf};
-
-    for (;;) {
-        crc = 0xFFFFFFFFu;
-        count = 0;
-        if (const int rc = inf.Inflate()) dec::fail(rc);
-        stream.unread(inf.UnusedInput());
-        std::uint8_t trailer[gz::kTrailerSize];
-        if (!stream.read(trailer, sizeof trailer) || plat::le32(trailer) != (crc ^ 0xFFFFFFFFu) ||
-            plat::le32(trailer + 4) != static_cast<std::uint32_t>(count)) {
-            m.DataFailed = true;
-            return;
-        }
-        // Another member?
-        const int b0 = stream.next();
-        if (b0 < 0) break;
-        const int b1 = stream.next();
-        if (b1 < 0 || !gz::isGzip(static_cast<std::uint16_t>(b0 | b1 << 8))) break;
-        stream.unread(2);
-        gz::Header h;
-        if (gz::parseHeader([&] { return stream.next(); }, h) != gz::Status::Ok ||
-            h.Method != gz::kMethodDeflate ||
-            (h.Flags & (gz::kFlagsUnknown | gz::kFlagEncrypted))) {
-            m.DataFailed = true;
-            return;
-        }
-    }
-    in.finish();
+    if (!dec::inflateGzipMembers(*Inflater_, in, out, false)) m.DataFailed = true;
 }
 
 void registerUnGZIP(ExtractorTable& table) {
-    table.add({atGZip}, [] { return std::unique_ptr<TUnBase>(new TUnGZIP); });
+    table.add({atGZip, atBzip2, atXz, atLzip, atZstd},
+              [] { return std::unique_ptr<TUnBase>(new TUnGZIP); });
 }

@@ -1,6 +1,6 @@
 // GZIP extractor: the members of a GZIP file decoded one after the other
 // into one output, each checked against its own trailer; also compress
-// (.Z) files.
+// (.Z), bzip2, xz, lzip and Zstandard files, each the one member.
 #pragma once
 
 #include <memory>
@@ -16,7 +16,7 @@ public:
     ~TUnGZIP() override;
 
 protected:
-    bool AcceptsArcType(TArcType t) const override { return t == atGZip; }
+    bool AcceptsArcType(TArcType t) const override { return isCompressedFileType(t); }
     std::span<const fmt::MethodInfo> Methods() const override { return gz::methods(); }
     void ExtractMembers() override;
     void DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) override;

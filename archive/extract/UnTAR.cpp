@@ -29,24 +29,47 @@ std::string relativeName(std::string name) {
     return first == std::string::npos ? std::string() : name.substr(first);
 }
 
+// Bytes after a compressed archive's end blocks decoded to reach the
+// stream's own check; more than this is not padding, and is left.
+constexpr std::uint64_t kMaxTrailingBytes = 16 << 20;
+
 } // namespace
 
 TUnTAR::TUnTAR(TComponent* AOwner) : TUnBase(AOwner, tarPolicy()) {}
 
+TUnTAR::~TUnTAR() = default;
+
 void TUnTAR::ExtractMembers() {
-    const std::int64_t size = Archive_.size();
+    std::int64_t size = Archive_.size();
     if (size < 0) RaiseError(ArchiveFile_, err::ReadError);
-    auto read = [this](std::int64_t pos, void* buf, std::size_t n) {
+    tar::ReadAt read = [this](std::int64_t pos, void* buf, std::size_t n) {
         return Archive_.readAt(pos, buf, n) == static_cast<std::int64_t>(n);
     };
-    Activated();
     std::int64_t pos = std::max<std::int64_t>(ArchiveStart - 1, 0);
+    struct Release {
+        std::unique_ptr<dec::DecodedStream>& s;
+        ~Release() { s.reset(); }
+    } release{Stream_};
+    if (isTarballType(ArcType_)) {
+        // Headers and data come from the decoded stream, in archive order.
+        Stream_ = dec::DecodedStream::open(ArchiveFile_, ArcType_);
+        if (!Stream_ || !Stream_->ok()) RaiseError(ArchiveFile_, err::OpenError);
+        read = [this](std::int64_t at, void* buf, std::size_t n) {
+            return at >= 0 && Stream_->readAt(static_cast<std::uint64_t>(at), buf, n);
+        };
+        size = static_cast<std::int64_t>(kMaxStatedOffset);
+        pos = 0;
+    }
+    Activated();
     for (;;) {
         tar::Entry e;
         switch (tar::readEntry(read, pos, size, e)) {
         case tar::Status::Ok:
             break;
         case tar::Status::End:
+            // The end of the stream carries its check (the gzip CRC, the
+            // xz check): decoding what follows the last member makes it.
+            if (Stream_ && !Cancel()) Stream_->drain(kMaxTrailingBytes);
             return;
         case tar::Status::BadChecksum:
             // Whatever follows a block that fails its checksum is guesswork.
@@ -129,11 +152,19 @@ void TUnTAR::DecodeMember(TMemberDesc& m, dec::Input& in, dec::Sink& out) {
     in.finish();
 }
 
+dec::Source& TUnTAR::MemberData(const TMemberDesc& m) {
+    if (!Stream_) return TUnBase::MemberData(m);
+    if (m.DataOffset < 0 || !Stream_->skipTo(static_cast<std::uint64_t>(m.DataOffset)))
+        MemberError(err::ReadError);
+    return *Stream_;
+}
+
 void TUnTAR::RestoreAttributes(int fd, const TMemberDesc& m) {
     const unsigned mode = m.ExternalAttr & 0777;
     if (mode) plat::ConfinedDir::setNewFileMode(fd, mode);
 }
 
 void registerUnTAR(ExtractorTable& table) {
-    table.add({atTAR}, [] { return std::unique_ptr<TUnBase>(new TUnTAR); });
+    table.add({atTAR, atTarGz, atTarBz2, atTarXz, atTarLz, atTarZst, atTarZ},
+              [] { return std::unique_ptr<TUnBase>(new TUnTAR); });
 }

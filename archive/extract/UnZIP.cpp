@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/extract/Extractors.h"
+#include "archive/extract/ZipAes.h"
 #include "archive/extract/ZipCrypto.h"
 #include "platform/FileSystem.h"
 #include "platform/Time.h"
@@ -47,6 +48,27 @@ private:
     ZipDecrypter crypt_;
 };
 
+// WinZip AES: salt and password verifier in front of the data, the
+// authentication code behind it.  The 2-byte verifier leaves one wrong
+// password in 65536 through; the authentication code then fails, and the
+// frame asks again only for a test that is not certain.
+class TUnZIP::AesCipher : public TMemberCipher {
+public:
+    void setStrength(std::uint8_t strength) { crypt_.setStrength(strength); }
+    std::size_t HeaderSize() const override { return zipaes::headerSize(crypt_.strength()); }
+    std::size_t TrailerSize() const override { return zipaes::kAuthCodeSize; }
+    bool TryPassword(const std::string& password, const std::uint8_t* header,
+                     const TMemberDesc&) override {
+        return crypt_.tryPassword(password, header);
+    }
+    void decrypt(std::uint8_t* buf, std::size_t n) override { crypt_.decrypt(buf, n); }
+    bool Authentic(const std::uint8_t* trailer) override { return crypt_.authentic(trailer); }
+    bool PasswordCertain() const override { return true; }
+
+private:
+    zipaes::Decrypter crypt_;
+};
+
 TUnZIP::TUnZIP(TComponent* AOwner) : TUnBase(AOwner, zipPolicy()) {}
 
 TUnZIP::~TUnZIP() = default;
@@ -56,6 +78,11 @@ bool TUnZIP::AcceptsArcType(TArcType t) const {
 }
 
 TMemberCipher* TUnZIP::MemberCipher(const TMemberDesc&) {
+    if (Aes_) {
+        if (!AesCipher_) AesCipher_ = std::make_unique<AesCipher>();
+        AesCipher_->setStrength(Aes_->Strength);
+        return AesCipher_.get();
+    }
     if (!Cipher_) Cipher_ = std::make_unique<Cipher>();
     return Cipher_.get();
 }
@@ -142,6 +169,13 @@ void TUnZIP::ExtractMembers() {
             d.Type = TMemberDesc::Kind::Folder;
         else if (type == kSymlink)
             d.Type = TMemberDesc::Kind::Symlink;
+        Aes_.reset();
+        if (h.Method == zip::kMethodAes)
+            if ((Aes_ = zip::findAesExtra(std::span(name.data() + h.NameLength, h.ExtraLength)))) {
+                d.Method = Aes_->Method;
+                // AE-2 leaves the CRC out; its authentication code stands for it.
+                d.CrcUnchecked = Aes_->Version == 2;
+            }
         LocalOffset_ = h.LocalOffset;
         return ProcessMember(d) != Next::Stop;
     });

@@ -1,8 +1,9 @@
-// ZIP extractor: central directory walk, local headers, traditional
-// decryption, and the methods of the ZIP method table.
+// ZIP extractor: central directory walk, local headers, traditional and
+// WinZip AES decryption, and the methods of the ZIP method table.
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "archive/extract/UnBase.h"
 #include "archive/format/ZipFormat.h"
@@ -28,7 +29,10 @@ protected:
 
 private:
     class Cipher;
+    class AesCipher;
     std::unique_ptr<Cipher> Cipher_;
+    std::unique_ptr<AesCipher> AesCipher_;
+    std::optional<zip::AesExtra> Aes_; // of the current member
     zip::Directory Dir_;
     std::uint64_t LocalOffset_ = 0; // of the current member, as stored
 };

@@ -31,6 +31,12 @@ enum class Codec : std::uint8_t {
     ArcSquashed, // LZW, 13 bits (ARC 9)
     ZooLzw,      // ZOO method 1
     CompressLzw, // compress (.Z): LZW with 9 to 16 bit codes, block mode
+    Gzip,        // whole GZIP members: header, Deflate, trailer, one after another
+    Bzip2,       // bzip2 streams (libbz2)
+    Xz,          // xz streams (liblzma)
+    Lzip,        // lzip members (liblzma)
+    Lzma,        // ZIP's LZMA: version, properties, then raw LZMA data (liblzma)
+    Zstd,        // Zstandard frames (libzstd)
     Count
 };
 

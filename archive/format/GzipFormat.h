@@ -31,12 +31,29 @@ constexpr std::uint8_t kCompressMinBits = 9, kCompressMaxBits = 16;
 // Method codes of the method table: the GZIP method byte (0 or 8; others
 // are listed as 10), then one code for each other compressor.
 constexpr std::uint32_t kCodeCompress = 1, kCodePack = 2, kCodeScoCompress = 3, kCodeOther = 10;
+// The single-file compressors of today, known by their own magic bytes.
+constexpr std::uint32_t kCodeBzip2 = 20, kCodeXz = 21, kCodeLzip = 22, kCodeZstd = 23;
+// Bytes a file must begin with for modernMethodCode to tell.
+constexpr std::size_t kModernMagicSize = 6;
+
+// The method code of a bzip2, xz, lzip or Zstandard file from its first
+// kModernMagicSize bytes; 0 for anything else.
+std::uint32_t modernMethodCode(const std::uint8_t* head);
 
 bool isGzip(std::uint16_t magic);
 // Whether the magic is one of the five this program recognises.
 bool isKnown(std::uint16_t magic);
 // The method code of a file: from the GZIP method byte, or by its magic.
 std::uint32_t methodCode(std::uint16_t magic, std::uint8_t gzipMethod);
+
+// Positioned read of exactly n bytes; false on error or short read.
+using ReadAt = std::function<bool(std::int64_t pos, void* buf, std::size_t n)>;
+
+// The decoded size that an xz, lzip or Zstandard file states (xz: the
+// index of its last stream; lzip: the trailers of all its members;
+// Zstandard: the content size in its first frame's header); -1 when the
+// file states none (bzip2 never does) or the records do not hold together.
+std::int64_t statedDecodedSize(const ReadAt& read, std::int64_t fileSize, std::uint32_t code);
 
 struct Header {
     std::uint16_t Magic = 0;
@@ -67,8 +84,6 @@ enum class Status {
 // stepped over up to their zero byte.
 Status parseHeader(const std::function<int()>& next, Header& h, std::size_t maxText = 1024);
 
-// Positioned read of exactly n bytes; false on error or short read.
-using ReadAt = std::function<bool(std::int64_t pos, void* buf, std::size_t n)>;
 // The header of the member at pos of a file.
 Status readHeader(const ReadAt& read, std::int64_t pos, std::int64_t fileSize, Header& h,
                   std::size_t maxText = 1024);

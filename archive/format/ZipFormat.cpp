@@ -205,9 +205,33 @@ constexpr fmt::MethodInfo kMethods[] = {
     {2, "Reduce-1", Codec::Unreduce, 1}, {3, "Reduce-2", Codec::Unreduce, 2},
     {4, "Reduce-3", Codec::Unreduce, 3}, {5, "Reduce-4", Codec::Unreduce, 4},
     {6, "Imploded", Codec::Explode, 0},  {7, "Tokened", Codec::None, 0},
-    {8, "DeflateN", Codec::Inflate, 0},
+    {8, "DeflateN", Codec::Inflate, 0},  {9, "Deflate64", Codec::Inflate, 64},
+    {12, "BZip2", Codec::Bzip2, 0},      {14, "LZMA", Codec::Lzma, 0},
+    {93, "Zstd", Codec::Zstd, 0},        {95, "XZ", Codec::Xz, 0},
+    {kMethodAes, "AES", Codec::None, 0},
 };
 } // namespace
+
+std::optional<AesExtra> findAesExtra(std::span<const std::uint8_t> extra) {
+    std::size_t i = 0;
+    while (i + 4 <= extra.size()) {
+        const std::uint16_t id = le16(&extra[i]), size = le16(&extra[i + 2]);
+        const std::size_t start = i + 4;
+        if (size > extra.size() - start) break;
+        if (id == kAesExtraId) {
+            if (size < 7 || extra[start + 2] != 'A' || extra[start + 3] != 'E') return std::nullopt;
+            AesExtra a;
+            a.Version = le16(&extra[start]);
+            a.Strength = extra[start + 4];
+            a.Method = le16(&extra[start + 5]);
+            if (a.Version < 1 || a.Version > 2 || a.Strength < 1 || a.Strength > 3)
+                return std::nullopt;
+            return a;
+        }
+        i = start + size;
+    }
+    return std::nullopt;
+}
 
 std::span<const fmt::MethodInfo> methods() {
     return kMethods;

@@ -135,6 +135,20 @@ bool parseLocal(const std::uint8_t* fixed, LocalHeader& h);
 std::int64_t findLocalHeader(const ReadAt& read, const Directory& dir, std::uint64_t storedOffset,
                              LocalHeader& h);
 
+// WinZip AES encryption: method 99 in the headers, the real method and the
+// key strength in an extra field.
+constexpr std::uint16_t kMethodAes = 99;
+constexpr std::uint16_t kAesExtraId = 0x9901;
+
+struct AesExtra {
+    std::uint16_t Version = 0; // 1: AE-1 (CRC kept), 2: AE-2 (CRC left 0)
+    std::uint8_t Strength = 0; // 1, 2, 3: 128, 192, 256 bits
+    std::uint16_t Method = 0;  // the compression method of the data
+};
+// The AES extra field of an extra block; nothing when there is none or it
+// does not hold together.
+std::optional<AesExtra> findAesExtra(std::span<const std::uint8_t> extra);
+
 // The method table and the name a listing shows (Deflate names carry the
 // compression level that flag bits 1 and 2 record).
 std::span<const fmt::MethodInfo> methods();

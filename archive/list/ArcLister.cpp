@@ -6,6 +6,7 @@
 #include <new>
 
 #include "archive/core/MatchSpec.h"
+#include "archive/extract/DecodedStream.h"
 #include "archive/format/ArcFormat.h"
 #include "archive/format/ArjFormat.h"
 #include "archive/format/BhFormat.h"
@@ -52,6 +53,10 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
     case atCAB:
         return cab::methodName(Method);
     case atGZip:
+    case atBzip2:
+    case atXz:
+    case atLzip:
+    case atZstd:
         return gz::methodName(Method);
     case atHA:
         return ha::methodName(Method);
@@ -69,6 +74,14 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
         return rar::methodName(Method);
     case atTAR:
         return tar::methodName(Method);
+    case atTarGz:
+    case atTarBz2:
+    case atTarXz:
+    case atTarLz:
+    case atTarZst:
+    case atTarZ:
+        // What the file is: a TAR archive inside a compressor.
+        return arcTypeDisplayName(Family);
     case atZIP:
     case atZipExe:
     case atZip250:
@@ -83,6 +96,7 @@ std::string MethodNameOf(TArcType Family, std::uint32_t Method, std::uint16_t Zi
 }
 
 TArcLister::TArcLister(TComponent* AOwner) : TZipCommon(AOwner) {
+    dec::installTarballProbe();
     FileSpec_ = "*.*";
 }
 

@@ -18,6 +18,10 @@ public:
     void prepare() override { L.HeaderSize = 2; }
 
     void headerStep() override {
+        if (L.ArcType() != atGZip) {
+            modernStep();
+            return;
+        }
         const std::int64_t pos = L.CurrentPos - 1;
         const std::uint16_t magic = le16(L.Header().data());
         const std::int64_t size = L.ArchiveSize;
@@ -61,11 +65,38 @@ public:
         L.ReportMember(pos);
         L.EndWalk();
     }
+
+private:
+    // bzip2, xz, lzip, Zstandard: a stream that states no name, and its
+    // decoded size only in records of its own (bzip2 not at all).
+    void modernStep() {
+        L.EndWalk();
+        std::uint8_t magic[gz::kModernMagicSize] = {};
+        if (!L.ReadBytes(0, magic, sizeof magic)) return;
+        L.Method = gz::modernMethodCode(magic);
+        if (L.Method == 0) return;
+        L.FileName =
+            TArcLister::CommentText(gz::nameFromArchive(plat::extractFileName(L.ArchiveFile())));
+        L.CRC = 0;
+        L.Encrypted = false;
+        L.PackedSize = L.ArchiveSize;
+        auto read = [this](std::int64_t p, void* buf, std::size_t n) {
+            return L.ReadBytes(p, buf, n);
+        };
+        L.UnpackedSize = std::max<std::int64_t>(
+            gz::statedDecodedSize(read, L.ArchiveSize, static_cast<std::uint32_t>(L.Method)), 0);
+        L.DateTime = L.ConvertDate(L.ArchiveDate);
+        L.ExternalAttr = L.ArchiveAttributes();
+        L.MethodName = gz::methodName(L.Method);
+        L.CountMember(L.PackedSize, L.UnpackedSize);
+        L.Ratio = CalcRatio(L.PackedSize, L.UnpackedSize);
+        L.ReportMember(0);
+    }
 };
 
 } // namespace
 
 void registerGzipReader(DirectoryReaderTable& table) {
-    table.add({atGZip},
+    table.add({atGZip, atBzip2, atXz, atLzip, atZstd},
               [](TArcLister& l) { return std::unique_ptr<DirectoryReader>(new GzipReader(l)); });
 }

@@ -69,6 +69,12 @@ public:
         L.Encrypted = (h.Flags & zip::kFlagEncrypted) != 0;
         L.Method = h.Method;
         L.MethodName = zip::methodName(h.Method, h.Flags);
+        if (h.Method == zip::kMethodAes)
+            if (auto aes = zip::findAesExtra(std::span(variable_.data() + n, m))) {
+                // The method of the data, and the encryption it is under.
+                L.MethodName = zip::methodName(aes->Method, h.Flags) + "+AES" +
+                               std::to_string(64 + 64 * aes->Strength);
+            }
         if (h.Flags > 1)
             L.DeflateOption = (h.Flags & 6) == 6 ? 6 : (h.Flags & 4) ? 4 : (h.Flags & 2) ? 2 : 0;
         L.DateTime = L.ConvertDate(h.DosDateTime);

@@ -122,7 +122,7 @@ TEST_F(CliExtract, DecoderErrorsAndBadArchivesAreReported) {
     Builder b;
     b.add(stored("A.TXT", "a"));
     Member odd = stored("ODD.BIN", "?");
-    odd.method = 12;
+    odd.method = 98; // PPMd
     b.add(odd);
     writeFile(tmp / "odd.zip", b.finish());
     CliRun r = run("x -d out odd.zip");

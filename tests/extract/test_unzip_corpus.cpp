@@ -15,9 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::set<std::string> kDecoded = {"Store",      "Deflate", "Deflate:Maximum", "Implode",
-                                        "Implode:v3", "Shrink",  "Shrink:v3",       "Reduce1",
-                                        "Reduce2",    "Reduce3", "Reduce4"};
+const std::set<std::string> kDecoded = {
+    "Store",     "Deflate", "Deflate:Maximum", "Implode", "Implode:v3", "Shrink",
+    "Shrink:v3", "Reduce1", "Reduce2",         "Reduce3", "Reduce4",    "Deflate64",
+    "BZip2",     "LZMA",    "LZMA:eos",        "zstd",    "xz"};
 
 // Damaged on purpose by their authors: the peers report the same CRC errors.
 const std::set<std::string> kKnownBadCrc = {
@@ -46,7 +47,7 @@ Methods methodsOf(const fs::path& peer) {
         std::istringstream words(line.substr(9));
         std::string w;
         while (words >> w) {
-            if (w == "ZipCrypto")
+            if (w == "ZipCrypto" || w.rfind("AES-", 0) == 0)
                 m.encrypted = true;
             else if (!kDecoded.count(w))
                 m.decodable = false;

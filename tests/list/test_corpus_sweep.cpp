@@ -219,9 +219,13 @@ TEST(CorpusSweep, Tar) {
 }
 TEST(CorpusSweep, Gzip) {
     // 7-Zip turns .tgz into .tar; the lister drops the last extension.
-    sweep("gzip", "7zz", false,
-          {"commons-compress__bla.tgz", "libarchive__test_compat_gzip_2.tgz",
-           "unarc-rs__license.tgz"});
+    std::set<std::string> skip = {"commons-compress__bla.tgz", "libarchive__test_compat_gzip_2.tgz",
+                                  "unarc-rs__license.tgz"};
+    // A TAR archive inside lists its members, where 7-Zip shows the one
+    // TAR file (ListTarballs compares them with tar).
+    for (const auto& f : listtest::samples("gzip"))
+        if (isTarballType(listtest::list(f).type)) skip.insert(f.substr(f.rfind('/') + 1));
+    sweep("gzip", "7zz", false, skip);
 }
 TEST(CorpusSweep, Compress) {
     // lsar lists what is inside a compressed TAR; the lister shows the one member.

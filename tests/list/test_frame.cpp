@@ -61,7 +61,8 @@ TEST(MethodNames, EveryFamily) {
     EXPECT_EQ(MethodNameOf(atZIP, 5), "Reduce-4");
     EXPECT_EQ(MethodNameOf(atZIP, 6), "Imploded");
     EXPECT_EQ(MethodNameOf(atZIP, 7), "Tokened");
-    EXPECT_EQ(MethodNameOf(atZIP, 9), "Unknown");
+    EXPECT_EQ(MethodNameOf(atZIP, 9), "Deflate64");
+    EXPECT_EQ(MethodNameOf(atZIP, 10), "Unknown");
     EXPECT_EQ(MethodNameOf(atARC, 1), "Stored");
     EXPECT_EQ(MethodNameOf(atARC, 5), "crunched");
     EXPECT_EQ(MethodNameOf(atArcExe, 8), "Crunched");

@@ -44,6 +44,7 @@ struct Member {
     std::string comment;
     std::string password; // encrypt when not empty
     bool zip64 = false;   // sizes and offset only in the ZIP64 extra field
+    Bytes extra;          // further extra-field blocks of the central record
 
     std::uint32_t dosTime() const { return static_cast<std::uint32_t>(date) << 16 | time; }
 };
@@ -142,6 +143,7 @@ public:
                 put64(extra, packed);
                 put64(extra, local);
             }
+            putBytes(extra, m.extra);
             put32(central, 0x02014B50);
             put16(central, m.madeBy);
             put16(central, big ? 45 : 20);

@@ -1,8 +1,8 @@
-// Deflate decoder.  The hot loop keeps the bit buffer, the input and the
-// output pointers in locals (stores through the output pointer would
-// otherwise force reloads of every member), refills the 64-bit bit buffer
-// eight bytes at a time and decodes from a contiguous window that slides by
-// 32 KB, so matches never wrap.
+// Deflate decoder, also for Deflate64 (a 64 KB window, length code 285
+// with 16 extra bits, distance codes 30 and 31).  The hot loop keeps the bit buffer, the input and
+// the output pointers in locals (stores through the output pointer would otherwise force reloads of
+// every member), refills the 64-bit bit buffer eight bytes at a time and decodes from a contiguous
+// window that slides by 32 KB, so matches never wrap.
 #include "archive/extract/decoders/Inflate.h"
 
 #include <algorithm>
@@ -16,9 +16,12 @@
 namespace {
 
 constexpr std::size_t kWin = Inflater::kWindowSize;
-// History (32 KB), the active half (32 KB), then room for the longest match
-// plus the overshoot of wide copies past the flush point.
-constexpr std::size_t kWinBuf = 2 * kWin + 512;
+constexpr std::size_t kMaxHist = 65536;
+// Deflate64's longest match.
+constexpr std::size_t kMaxMatch64 = 65538;
+// History (32 or 64 KB), the active part (32 KB), then room for the longest
+// match plus the overshoot of wide copies past the flush point.
+constexpr std::size_t kWinBuf = kMaxHist + kWin + kMaxMatch64 + 512;
 // Leftover bytes (at most 7) are moved to the front before each refill.
 constexpr std::size_t kInBuf = kWin + 16;
 
@@ -59,29 +62,44 @@ constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,
 constexpr std::uint8_t kLenOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                         11, 4,  12, 3, 13, 2, 14, 1, 15};
 
-// What each symbol decodes to, before the code length is filled in.
+// What each symbol decodes to, before the code length is filled in, and
+// the extra bits that follow its code.
 struct Templates {
     std::array<std::uint32_t, 288> lit{};
+    std::array<std::uint8_t, 288> litExtra{};
     std::array<std::uint32_t, 32> dist{};
+    std::array<std::uint8_t, 32> distExtra{};
     std::array<std::uint32_t, 19> len{};
-    constexpr Templates() {
+    std::array<std::uint8_t, 19> lenExtra{};
+    constexpr explicit Templates(bool deflate64) {
         for (unsigned s = 0; s < 256; ++s) lit[s] = kLit | (s << 16);
         lit[256] = kEndOfBlock;
-        for (unsigned s = 257; s < 286; ++s)
-            lit[s] = (std::uint32_t(kLenBase[s - 257]) << 16) | (kLenExtra[s - 257] << 12);
+        for (unsigned s = 257; s < 286; ++s) {
+            lit[s] = std::uint32_t(kLenBase[s - 257]) << 16;
+            litExtra[s] = kLenExtra[s - 257];
+        }
         lit[286] = lit[287] = kInvalid;
-        for (unsigned s = 0; s < 30; ++s)
-            dist[s] = (std::uint32_t(kDistBase[s]) << 16) | (kDistExtra[s] << 12);
+        for (unsigned s = 0; s < 30; ++s) {
+            dist[s] = std::uint32_t(kDistBase[s]) << 16;
+            distExtra[s] = kDistExtra[s];
+        }
         dist[30] = dist[31] = kInvalid;
+        if (deflate64) {
+            lit[285] = 3u << 16;
+            litExtra[285] = 16;
+            dist[30] = 32769u << 16;
+            dist[31] = 49153u << 16;
+            distExtra[30] = distExtra[31] = 14;
+        }
         for (unsigned s = 0; s < 19; ++s) len[s] = s << 16;
     }
 };
-constexpr Templates kTemplates;
+constexpr Templates kTemplates[2] = {Templates(false), Templates(true)};
 
 // Builds a canonical Huffman look-up table.  Refuses over-subscribed sets and
 // incomplete ones, except the empty set and a single code of length 1.
 bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const std::uint8_t* lens,
-                unsigned n, const std::uint32_t* templ) {
+                unsigned n, const std::uint32_t* templ, const std::uint8_t* extras) {
     unsigned count[16] = {};
     for (unsigned s = 0; s < n; ++s) count[lens[s]]++;
     count[0] = 0;
@@ -121,7 +139,7 @@ bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const
         const unsigned s = sorted[i];
         const unsigned len = lens[s];
         const std::uint32_t t = templ[s];
-        const unsigned extra = (t >> 12) & 15;
+        const unsigned extra = extras[s];
         if (len <= root) {
             const std::uint32_t e = t | (len << 8) | (len + extra);
             for (std::size_t k = code; k < rootSize; k += std::size_t(1) << len) table[k] = e;
@@ -161,21 +179,22 @@ bool buildTable(std::uint32_t* table, std::size_t capacity, unsigned root, const
 struct FixedTables {
     std::array<std::uint32_t, kLitTable> lit;
     std::array<std::uint32_t, kDistTable> dist;
-    FixedTables() {
+    explicit FixedTables(const Templates& t) {
         std::uint8_t lens[288];
         std::fill(lens, lens + 144, 8);
         std::fill(lens + 144, lens + 256, 9);
         std::fill(lens + 256, lens + 280, 7);
         std::fill(lens + 280, lens + 288, 8);
-        buildTable(lit.data(), lit.size(), kLitRoot, lens, 288, kTemplates.lit.data());
+        buildTable(lit.data(), lit.size(), kLitRoot, lens, 288, t.lit.data(), t.litExtra.data());
         std::fill(lens, lens + 32, 5);
-        buildTable(dist.data(), dist.size(), kDistRoot, lens, 32, kTemplates.dist.data());
+        buildTable(dist.data(), dist.size(), kDistRoot, lens, 32, t.dist.data(),
+                   t.distExtra.data());
     }
 };
 
-const FixedTables& fixedTables() {
-    static const FixedTables t;
-    return t;
+const FixedTables& fixedTables(bool deflate64) {
+    static const FixedTables plain(kTemplates[0]), wide(kTemplates[1]);
+    return deflate64 ? wide : plain;
 }
 
 inline std::uint64_t load64(const std::uint8_t* p) {
@@ -199,6 +218,8 @@ struct Inflater::State {
     std::uint8_t* histStart = nullptr; // first byte a match may reach
     const std::uint8_t* in = nullptr;
     const std::uint8_t* inEnd = nullptr;
+    std::size_t hist = kWin; // history a match may reach: 32 KB, 64 KB for Deflate64
+    bool deflate64 = false;
     std::uint64_t bitbuf = 0;
     unsigned bitcnt = 0;
     unsigned overrun = 0; // zero bytes supplied past the end of the input
@@ -206,15 +227,17 @@ struct Inflater::State {
     int error = 0;
 };
 
-Inflater::Inflater() : s_(std::make_unique<State>()) {
+Inflater::Inflater(bool deflate64) : s_(std::make_unique<State>()) {
     // Wide match copies read a few bytes past what was written.
     std::memset(s_->win, 0, sizeof s_->win);
+    s_->deflate64 = deflate64;
+    s_->hist = deflate64 ? kMaxHist : kWin;
     Reset();
 }
 Inflater::~Inflater() = default;
 
 void Inflater::Reset() {
-    s_->out = s_->flushed = s_->histStart = s_->win + kWin;
+    s_->out = s_->flushed = s_->histStart = s_->win + s_->hist;
 }
 
 int Inflater::Inflate() {
@@ -254,7 +277,8 @@ private:
     int slide();
     int stored();
     int dynamicTables();
-    int huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad);
+    template <bool D64> int huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad);
+    std::uint8_t* limit() const { return s.win + s.hist + kWin; }
 };
 
 int Decoder::fillInput() {
@@ -304,9 +328,9 @@ int Decoder::flush() {
     return 0;
 }
 
-// Hands out the active half and moves the last 32 KB down as history.
+// Hands out the active part and moves the history down by 32 KB.
 int Decoder::slide() {
-    std::uint8_t* const half = s.win + 2 * kWin;
+    std::uint8_t* const half = limit();
     if (s.flushed < half) {
         const std::size_t n = std::size_t(half - s.flushed);
         produced += n;
@@ -333,9 +357,9 @@ int Decoder::stored() {
     s.bitbuf &= (std::uint64_t(1) << s.bitcnt) - 1;
     std::uint32_t left = len;
     while (left) {
-        if (s.out >= s.win + 2 * kWin)
+        if (s.out >= limit())
             if (int e = slide()) return e;
-        std::size_t room = std::size_t(s.win + 2 * kWin - s.out);
+        std::size_t room = std::size_t(limit() - s.out);
         if (s.bitcnt >= 8) {
             if (s.bitcnt <= 8 * s.overrun) return err::ReadError;
             *s.out++ = std::uint8_t(bits(8));
@@ -365,7 +389,8 @@ int Decoder::dynamicTables() {
         if (int e = need(3)) return e;
         lens[kLenOrder[i]] = std::uint8_t(bits(3));
     }
-    if (!buildTable(s.lenTable, kLenTable, kLenRoot, lens, 19, kTemplates.len.data()))
+    const Templates& t = kTemplates[s.deflate64];
+    if (!buildTable(s.lenTable, kLenTable, kLenRoot, lens, 19, t.len.data(), t.lenExtra.data()))
         return err::IncompleteCodeSet;
     std::fill(lens, lens + 19, 0);
 
@@ -397,9 +422,10 @@ int Decoder::dynamicTables() {
         std::fill(lens + i, lens + i + repeat, value);
         i += repeat;
     }
-    if (!buildTable(s.lit, kLitTable, kLitRoot, lens, nlit, kTemplates.lit.data()))
+    if (!buildTable(s.lit, kLitTable, kLitRoot, lens, nlit, t.lit.data(), t.litExtra.data()))
         return err::IncompleteCodeSet;
-    if (!buildTable(s.dist, kDistTable, kDistRoot, lens + nlit, ndist, kTemplates.dist.data()))
+    if (!buildTable(s.dist, kDistTable, kDistRoot, lens + nlit, ndist, t.dist.data(),
+                    t.distExtra.data()))
         return err::IncompleteCodeSet;
     return 0;
 }
@@ -433,10 +459,15 @@ inline void copyMatch(std::uint8_t* dst, std::size_t dist, std::size_t len) {
     }
 }
 
+// D64: a length and its distance can take 60 bits, more than one refill
+// gives; the bit buffer is refilled between them, so the fast path keeps
+// 16 input bytes in reserve instead of 8.
+template <bool D64>
 int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) {
     constexpr std::uint64_t litMask = (1u << kLitRoot) - 1;
     constexpr std::uint64_t distMask = (1u << kDistRoot) - 1;
-    std::uint8_t* const outLimit = s.win + 2 * kWin;
+    constexpr std::ptrdiff_t reserve = D64 ? 16 : 8;
+    std::uint8_t* const outLimit = limit();
     for (;;) {
         if (s.out >= outLimit)
             if (int e = slide()) return e;
@@ -448,8 +479,8 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
         std::uint8_t* out = s.out;
         const std::uint8_t* const hist = s.histStart;
         int result = -1;
-        if (s.inEnd - s.in >= 8 && out < outLimit) {
-            const std::uint8_t* const inFast = s.inEnd - 8;
+        if (s.inEnd - s.in >= reserve && out < outLimit) {
+            const std::uint8_t* const inFast = s.inEnd - reserve;
             bb |= load64(in) << bc;
             in += (63 - bc) >> 3;
             bc |= 56;
@@ -486,6 +517,11 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
                         const std::size_t len =
                             (e >> 16) +
                             ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
+                        if constexpr (D64) {
+                            bb |= load64(in) << bc;
+                            in += (63 - bc) >> 3;
+                            bc |= 56;
+                        }
                         e = dt[bb & distMask];
                         if (e & kSub) {
                             bb >>= kDistRoot;
@@ -524,7 +560,7 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
         s.out = out;
         if (result >= 0) return result;
         if (s.out >= outLimit) continue;
-        if (!s.eof && s.inEnd - s.in < 8) {
+        if (!s.eof && s.inEnd - s.in < reserve) {
             if (int e = fillInput()) return e;
             if (!s.eof) continue;
         }
@@ -545,6 +581,8 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
         if (e & kExc) return (e >> 16) ? bad : 0;
         const std::size_t len =
             (e >> 16) + ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
+        if constexpr (D64)
+            if (int r = need(48)) return r;
         e = dt[s.bitbuf & distMask];
         if (e & kSub) {
             bits(kDistRoot);
@@ -569,11 +607,14 @@ int Decoder::stream() {
         if (type == 0) {
             e = stored();
         } else if (type == 1) {
-            const FixedTables& f = fixedTables();
-            e = huffman(f.lit.data(), f.dist.data(), err::BadBlock);
+            const FixedTables& f = fixedTables(s.deflate64);
+            e = s.deflate64 ? huffman<true>(f.lit.data(), f.dist.data(), err::BadBlock)
+                            : huffman<false>(f.lit.data(), f.dist.data(), err::BadBlock);
         } else if (type == 2) {
             e = dynamicTables();
-            if (!e) e = huffman(s.lit, s.dist, err::IncompleteCodeSet);
+            if (!e)
+                e = s.deflate64 ? huffman<true>(s.lit, s.dist, err::IncompleteCodeSet)
+                                : huffman<false>(s.lit, s.dist, err::IncompleteCodeSet);
         } else {
             e = err::BadBlock;
         }
@@ -627,25 +668,29 @@ namespace dec {
 
 namespace {
 
-// Deflate members of any family.
+// Deflate members of any family; Variant kVariantDeflate64 for Deflate64.
 class InflateDecoder : public Decoder {
 public:
-    void decode(Input& in, Sink& out, const Params&) override {
-        inflater_.Input = [&in](std::uint8_t* buf, std::size_t cap) {
+    void decode(Input& in, Sink& out, const Params& p) override {
+        const bool wide = p.Variant == Inflater::kVariantDeflate64;
+        std::unique_ptr<Inflater>& slot = inflaters_[wide];
+        if (!slot) slot = std::make_unique<Inflater>(wide);
+        Inflater& inflater = *slot;
+        inflater.Input = [&in](std::uint8_t* buf, std::size_t cap) {
             return static_cast<std::ptrdiff_t>(in.read(buf, cap));
         };
-        inflater_.Output = [&out](const std::uint8_t* data, std::size_t len) {
+        inflater.Output = [&out](const std::uint8_t* data, std::size_t len) {
             return out.write(data, len);
         };
-        const int rc = inflater_.Inflate();
-        inflater_.Input = nullptr;
-        inflater_.Output = nullptr;
+        const int rc = inflater.Inflate();
+        inflater.Input = nullptr;
+        inflater.Output = nullptr;
         if (rc != 0) fail(rc);
         in.finish();
     }
 
 private:
-    Inflater inflater_;
+    std::unique_ptr<Inflater> inflaters_[2];
 };
 
 } // namespace

@@ -15,8 +15,8 @@
 //    ("window flushes").  A stream is written in whole 32768-byte chunks,
 //    except the last one of each Inflate()/InflateNext() call, which is
 //    shorter (and omitted when empty); in a chain of InflateNext() calls the
-//    first chunk of a call may be shorter as well.  No chunk is ever longer.  The sink writes the bytes and updates
-//    the member's CRC-32; returning false means a short write, which stops
+//    first chunk of a call may be shorter as well.  No chunk is ever longer.  The sink writes the
+//    bytes and updates the member's CRC-32; returning false means a short write, which stops
 //    decoding with err::WriteError.  Exceptions thrown by the sink pass
 //    through as well.
 //
@@ -40,7 +40,7 @@
 // being padded with 1-bits, so that a damaged member can neither leak old data
 // nor decode forever.
 //
-// Memory is fixed: a 64 KB window plus margin, a 32 KB input buffer and the
+// Memory is fixed: a 160 KB window with its margin, a 32 KB input buffer and the
 // Huffman tables, allocated once per Inflater and reused by every call.
 #pragma once
 
@@ -59,8 +59,12 @@ public:
     // Largest chunk the decoder asks of the input callback and hands to the
     // output sink.
     static constexpr std::size_t kWindowSize = 32768;
+    // The method table's variant that asks the Inflate decoder for Deflate64.
+    static constexpr std::uint8_t kVariantDeflate64 = 64;
 
-    Inflater();
+    // `deflate64`: decode Deflate64 (a 64 KB window, lengths up to 65538,
+    // distances up to 65536) instead of Deflate.
+    explicit Inflater(bool deflate64 = false);
     ~Inflater();
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;

@@ -86,6 +86,21 @@ void TZlFileStream::Flush() {
     if (!f_.flush()) throw EZlZipStreamFull();
 }
 
+void TZlFileStream::Close() {
+    if (f_.isOpen() && !f_.close()) throw EZlZipStreamFull();
+}
+
+std::uint64_t TZlFileStream::CopyFrom(TZlFileStream& Source, std::int64_t SourcePos,
+                                      std::uint64_t Count) {
+    errno = 0;
+    const std::int64_t n = f_.copyFrom(Source.f_, SourcePos, Count);
+    if (n < 0) {
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) throw EZlZipStreamFull();
+        ioError("Cannot copy into", name_);
+    }
+    return static_cast<std::uint64_t>(n);
+}
+
 std::size_t TZlMemoryStream::Read(void* Buffer, std::size_t Count) {
     const std::int64_t size = Size();
     if (pos_ >= size) return 0;

@@ -95,7 +95,13 @@ public:
         return true;
     }
 
-    bool passed() const { return produced_ == limit_ && (crc_ ^ 0xFFFFFFFFu) == item_.CRC32(); }
+    // Some writers stated sizes of 4 GiB and more in their low 32 bits
+    // only: whole 4 GiB steps short with a matching CRC are theirs.
+    bool passed() const {
+        const bool size =
+            produced_ == limit_ || (produced_ < limit_ && ((limit_ - produced_) & 0xFFFFFFFF) == 0);
+        return size && (crc_ ^ 0xFFFFFFFFu) == item_.CRC32();
+    }
 
 private:
     TZlZipArchive& a_;
@@ -196,13 +202,9 @@ void ZlExtractHelper(TZlExtractSettings& S, TZlZipArchive& A, TZlZipItem& Item,
     const fmt::MethodInfo* method = fmt::findMethod(zip::methods(), rec.CompressionMethod);
     if (!dec::canDecode(method)) throw EZlZipInvalidMethod();
 
-    TZlDiskReader r(A, rec.DiskNumberStart, rec.RelativeOffsetOfLocalHeader);
-    std::uint8_t fixed[zip::kLocalSize];
     zip::LocalHeader local;
-    r.ReadBuffer(fixed, sizeof fixed);
-    if (!zip::parseLocal(fixed, local)) throw EZlZipInvalid();
-    std::vector<std::uint8_t> skip(std::size_t{local.NameLength} + local.ExtraLength);
-    if (!skip.empty()) r.ReadBuffer(skip.data(), skip.size());
+    const std::uint64_t at = A.FindLocalHeader(Item, local);
+    TZlDiskReader r(A, rec.DiskNumberStart, at + local.TotalLength());
 
     // The target, beneath the base folder.
     Target t;

@@ -100,12 +100,18 @@ void ZlPromptBlankDisk() {
     showDiskPrompt(ZlMessage(11), ZlMessage(17));
 }
 
+// "./a" names the same member as "a" (some writers store names so).
+static std::string withoutDotParts(std::string s) {
+    while (s.size() >= 2 && s[0] == '.' && s[1] == '/') s.erase(0, 2);
+    return s;
+}
+
 bool ZlMatchesMask(const std::string& Mask, const std::string& Name) {
     std::string maskFolder, maskName, folder, name;
-    splitLast(upper(slashes(Mask)), maskFolder, maskName);
-    splitLast(upper(slashes(Name)), folder, name);
-    if (Mask.find_first_of("/\\") != std::string::npos && !wildMatch(maskFolder, folder))
-        return false;
+    const std::string mask = withoutDotParts(upper(slashes(Mask)));
+    splitLast(mask, maskFolder, maskName);
+    splitLast(withoutDotParts(upper(slashes(Name))), folder, name);
+    if (mask.find('/') != std::string::npos && !wildMatch(maskFolder, folder)) return false;
     return nameMatch(maskName, name);
 }
 

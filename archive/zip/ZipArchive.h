@@ -212,6 +212,12 @@ public:
     // The file that holds disk `Disk` of a split set.
     std::string DiskFileName(std::uint32_t Disk) const;
 
+    // Finds the member's local header: at its offset, or, in an archive
+    // whose directory offset was stated wrongly, at the offset the member
+    // states; returns its position (on the member's disk).  EZlZipInvalid
+    // when neither holds one.
+    std::uint64_t FindLocalHeader(const TZlZipItem& Item, zip::LocalHeader& Header);
+
     // Per-member progress, as the hooks report it (Abort raises
     // EZlUserAbort).
     void ItemProgress(TZlArchiveItem* Item, std::uint8_t Percent);
@@ -233,6 +239,7 @@ private:
     void requestDisk(bool last, std::uint32_t disk);
     void reopen();
     bool detectSplit();
+    bool lastDiskOfSet();
     void loadSingleDisk();
     void loadDiskSet();
     void addLoadedItem(const zip::CentralHeader& h, std::string name, std::string extra,
@@ -252,6 +259,8 @@ private:
         std::uint32_t Disk = 0;
     };
     std::vector<Placement> placements_;
+    // What was added to the stored offsets to get file positions.
+    std::int64_t offsetDelta_ = 0;
 };
 
 // Sequential reading of an archive from a position on a disk, going on to

@@ -69,6 +69,14 @@ void TZlZipArchive::addLoadedItem(const zip::CentralHeader& h, std::string name,
     ItemList.push_back(std::move(item));
 }
 
+bool TZlZipArchive::lastDiskOfSet() {
+    if (!ownsStream_ || fileName_.empty()) return false;
+    TZlStream& s = *stream_;
+    auto read = [&s](std::int64_t pos, void* buf, std::size_t n) { return readAt(s, pos, buf, n); };
+    const auto end = zip::findEndRecord(read, s.Size());
+    return end && end->DiskNumber > 0;
+}
+
 bool TZlZipArchive::detectSplit() {
     if (!ownsStream_ || fileName_.empty() || lower(plat::extractFileExt(fileName_)) != ".zip")
         return false;
@@ -91,6 +99,7 @@ void TZlZipArchive::LoadArchive() {
     IsExecutable = IsSpanned = IsSplit = false;
     CurrentDisk = 0;
     StubSize = 0;
+    offsetDelta_ = 0;
     IsDirty = false;
 
     TZlStream* s = Stream();
@@ -130,6 +139,10 @@ void TZlZipArchive::LoadArchive() {
         } else {
             loadSingleDisk();
         }
+    } else if (lastDiskOfSet()) {
+        // The last disk of a set starts with member data.
+        IsSpanned = true;
+        loadDiskSet();
     } else {
         invalid(*this);
     }
@@ -151,6 +164,7 @@ void TZlZipArchive::loadSingleDisk() {
         return;
     }
     const zip::EndRecord& e = dir.End;
+    offsetDelta_ = dir.OffsetDelta;
     Footer.NumberOfThisDisk = e.DiskNumber;
     Footer.DiskWithDirectory = e.DirDisk;
     Footer.EntriesOnThisDisk = e.Entries;

@@ -22,6 +22,8 @@
 namespace {
 
 constexpr std::size_t kChunk = 32768;
+// The smallest piece of member data a full disk is tried with.
+constexpr std::size_t kMinPiece = 256;
 
 bool readAt(TZlStream& s, std::int64_t pos, void* buf, std::size_t n) {
     s.SetPosition(pos);
@@ -79,7 +81,12 @@ public:
             broken = true;
             throw EZlZipStreamFull();
         }
+        // Back to where the write began, for a smaller piece or a new disk.
         failedAt_ = at;
+        try {
+            s->SetSize(at);
+            s->SetPosition(at);
+        } catch (const std::exception&) {}
         return false;
     }
 
@@ -92,8 +99,16 @@ public:
         if (!Write(b.data(), b.size())) throw EZlZipStreamFull();
     }
 
+    // Member data fills a disk to its last few bytes: a piece that does
+    // not fit is written in halves before the set goes on to the next disk.
     void Data(const void* p, std::size_t n) {
         if (Write(p, n)) return;
+        if (n > kMinPiece) {
+            const auto* b = static_cast<const std::uint8_t*>(p);
+            Data(b, n / 2);
+            Data(b + n / 2, n - n / 2);
+            return;
+        }
         NextDisk();
         if (!Write(p, n)) throw EZlZipStreamFull();
     }
@@ -169,11 +184,8 @@ void abortSave(TZlArchive& a) {
 
 void TZlZipArchive::writeKept(Output& out, TZlZipItem& item, std::size_t index) {
     TZlStream& src = *stream_;
-    const auto pos = static_cast<std::int64_t>(item.RelativeOffsetOfLocalHeader());
-    std::uint8_t fixed[zip::kLocalSize];
     zip::LocalHeader old;
-    if (!readAt(src, pos, fixed, sizeof fixed) || !zip::parseLocal(fixed, old))
-        throw EZlZipInvalid();
+    const auto pos = static_cast<std::int64_t>(FindLocalHeader(item, old));
     const std::int64_t data = pos + static_cast<std::int64_t>(old.TotalLength());
 
     const TZlZipDirectoryFileHeader& rec = item.Record();
@@ -372,6 +384,7 @@ void TZlZipArchive::tidyAfterSave() {
     });
     for (auto& i : ItemList) i->Action = iaNone;
     CurrentItem = nullptr;
+    offsetDelta_ = 0;
 }
 
 void TZlZipArchive::SaveArchive() {
@@ -463,8 +476,8 @@ void TZlZipArchive::SaveArchive() {
         }
         writeDirectory(out);
         if (!out.inPlace) {
-            out.s->SetSize(out.Position());
             out.s->Flush();
+            out.s->SetSize(out.Position());
         }
         replaceArchive(out, out.tempName);
     } catch (...) {

@@ -85,6 +85,25 @@ void TZlZipArchive::ChangeDisk(std::uint32_t Disk) {
     reopen();
 }
 
+std::uint64_t TZlZipArchive::FindLocalHeader(const TZlZipItem& Item, zip::LocalHeader& Header) {
+    std::uint8_t fixed[zip::kLocalSize];
+    auto at = [&](std::uint64_t pos) {
+        TZlDiskReader r(*this, Item.DiskNumberStart(), pos);
+        std::size_t got = 0;
+        while (got < sizeof fixed) {
+            const std::size_t n = r.Read(fixed + got, sizeof fixed - got);
+            if (n == 0) return false;
+            got += n;
+        }
+        return zip::parseLocal(fixed, Header);
+    };
+    const std::uint64_t pos = Item.RelativeOffsetOfLocalHeader();
+    if (at(pos)) return pos;
+    const std::uint64_t stated = pos - static_cast<std::uint64_t>(offsetDelta_);
+    if (offsetDelta_ != 0 && stated <= pos && at(stated)) return stated;
+    throw EZlZipInvalid();
+}
+
 void TZlZipArchive::ItemProgress(TZlArchiveItem* Item, std::uint8_t Percent) {
     if (!OnArchiveItemProgress) return;
     bool abort = false;
@@ -124,19 +143,19 @@ std::size_t TZlDiskReader::Read(void* Buffer, std::size_t Count) {
         if (a_.IsSpanned) a_.ChangeDisk(disk_);
         TZlStream* s = a_.Stream();
         if (!s) return 0;
-        std::size_t n = 0;
-        if (offset_ < static_cast<std::uint64_t>(s->Size())) {
+        const auto size = static_cast<std::uint64_t>(s->Size());
+        if (offset_ < size) {
             s->SetPosition(static_cast<std::int64_t>(offset_));
-            n = s->Read(Buffer, Count);
+            const std::size_t n = s->Read(Buffer, Count);
+            if (n > 0) {
+                offset_ += n;
+                return n;
+            }
         }
-        if (n > 0) {
-            offset_ += n;
-            return n;
-        }
-        // The end of this disk: the next one goes on.
+        // Past the end of this disk: the next one goes on.
         if (!a_.IsSpanned || disk_ >= a_.Footer.NumberOfThisDisk) return 0;
         ++disk_;
-        offset_ = 0;
+        offset_ = offset_ > size ? offset_ - size : 0;
     }
 }
 

@@ -79,7 +79,11 @@ std::int64_t TZlFileStream::Size() {
 
 void TZlFileStream::SetSize(std::int64_t NewSize) {
     errno = 0;
-    if (!f_.truncate(NewSize)) ioError("Cannot truncate", name_);
+    if (!f_.truncate(NewSize)) {
+        // Pending writes go out first: their failure is a full medium.
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) throw EZlZipStreamFull();
+        ioError("Cannot truncate", name_);
+    }
 }
 
 void TZlFileStream::Flush() {

@@ -11,31 +11,6 @@
 #include "archive/core/Rtl.h"
 #include "platform/File.h"
 
-// Run-time stream failures, apart from the library's own exceptions: a
-// file that cannot be opened or created, a read that fails or comes short.
-class EStreamError : public Exception {
-public:
-    using Exception::Exception;
-};
-class EFOpenError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-class EFCreateError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-class EReadError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-// An operating-system I/O error; ErrorCode is its errno value.
-class EInOutError : public Exception {
-public:
-    EInOutError(const std::string& text, int code) : Exception(text), ErrorCode(code) {}
-    int ErrorCode;
-};
-
 constexpr int soFromBeginning = 0;
 constexpr int soFromCurrent = 1;
 constexpr int soFromEnd = 2;

@@ -311,13 +311,31 @@ bool TZlArchive::NameTaken(const std::string& StoredName, const TZlArchiveItem* 
 }
 
 void TZlArchive::AddItem(std::unique_ptr<TZlArchiveItem> Item) {
+    TZlArchiveItem* old = nullptr;
     if (NameTaken(Item->FileName(), nullptr)) {
-        ItemFailure(Item.get(), ptAdd, ecLibrary, 7);
-        return;
+        if (!ReplaceDuplicates) {
+            ItemFailure(Item.get(), ptAdd, ecLibrary, 7);
+            return;
+        }
+        const std::string key = upper(Item->FileName());
+        for (const auto& i : ItemList)
+            if (i->Action != iaDelete && i->Action != iaFailed && upper(i->FileName()) == key)
+                old = i.get();
     }
     TZlLockGuard lock(PadLock);
-    if (!Confirm(Item.get(), ptAdd)) return;
+    if (!Confirm(Item.get(), old ? ptFreshen : ptAdd)) return;
     Item->Action = iaAdd;
+    if (old) {
+        Item->Action = iaFreshen;
+        if (old->Action == iaAdd || old->Action == iaFreshen) {
+            // Not in the archive yet: the newer pending add takes its place.
+            Item->Replaces = old->Replaces;
+            ItemList.erase(ItemList.begin() + IndexOf(old));
+        } else {
+            old->Action = iaDelete;
+            Item->Replaces = old;
+        }
+    }
     if (indexValid_) nameIndex_.insert(upper(Item->FileName()));
     ItemList.push_back(std::move(Item));
     IsDirty = true;
@@ -406,7 +424,9 @@ void TZlArchive::DeleteAt(int Index) {
     if (!Confirm(item, ptDelete)) return;
     InvalidateIndex();
     if (item->Action == iaAdd || item->Action == iaFreshen || item->Action == iaFailed) {
-        // Not in the archive yet: nothing to delete but the pending add.
+        // Not in the archive yet: nothing to delete but the pending add
+        // (and a member it was to replace stays).
+        if (item->Replaces && item->Replaces->Action == iaDelete) item->Replaces->Action = iaNone;
         ItemList.erase(ItemList.begin() + Index);
         IsDirty = std::any_of(ItemList.begin(), ItemList.end(),
                               [](const auto& i) { return i->Action != iaNone; });

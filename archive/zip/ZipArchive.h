@@ -104,6 +104,10 @@ public:
     void SetBaseDirectory(const std::string& Value);
 
     TZlStoreOptions StoreOptions;
+    // An add whose stored name is taken freshens that member (it is
+    // replaced, and kept if the new one fails) instead of failing with
+    // code 7.
+    bool ReplaceDuplicates = false;
     bool DOSMode = false;
     bool AutoSave = false;
     bool IsDirty = false;

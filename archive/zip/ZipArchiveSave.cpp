@@ -248,6 +248,11 @@ void TZlZipArchive::writeNew(Output& out, TZlZipItem& item, std::size_t index) {
         const TZlProcessType type = item.Action == iaFreshen ? ptFreshen : ptAdd;
         item.Action = iaFailed;
         ItemFailure(&item, type, cls, code);
+        // The member it was to replace stays.
+        if (auto* old = static_cast<TZlZipItem*>(item.Replaces); old && old->Action == iaDelete) {
+            old->Action = iaNone;
+            writeKept(out, *old, static_cast<std::size_t>(IndexOf(old)));
+        }
     }
 }
 
@@ -382,7 +387,10 @@ void TZlZipArchive::tidyAfterSave() {
     std::erase_if(ItemList, [](const std::unique_ptr<TZlArchiveItem>& i) {
         return i->Action == iaDelete || i->Action == iaFailed;
     });
-    for (auto& i : ItemList) i->Action = iaNone;
+    for (auto& i : ItemList) {
+        i->Action = iaNone;
+        i->Replaces = nullptr;
+    }
     CurrentItem = nullptr;
     offsetDelta_ = 0;
 }
@@ -470,6 +478,7 @@ void TZlZipArchive::SaveArchive() {
             }
             placements_.clear();
             std::erase_if(ItemList, [](const auto& i) { return i->Action == iaFailed; });
+            for (auto& i : ItemList) i->Replaces = nullptr;
             CurrentItem = nullptr;
             Progress(100);
             return;
@@ -496,8 +505,12 @@ void TZlZipArchive::SaveArchive() {
             Footer = footerBefore;
         }
         // Members compressed in this save are compressed again next time.
-        for (auto& i : ItemList)
-            if (i->Action == iaFailed) i->Action = State == stInvalid ? iaFailed : iaAdd;
+        for (auto& i : ItemList) {
+            if (i->Action == iaFailed && State != stInvalid)
+                i->Action = i->Replaces ? iaFreshen : iaAdd;
+            if (i->Replaces && (i->Action == iaFreshen || i->Action == iaAdd))
+                i->Replaces->Action = iaDelete;
+        }
         throw;
     }
     tidyAfterSave();

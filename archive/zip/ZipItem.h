@@ -23,6 +23,9 @@ class TZlArchiveItem : public TObject {
 public:
     TZlItemAction Action = iaNone;
     std::string DiskFileName; // full path of the source file
+    // A member being freshened: the member it replaces, marked for
+    // deletion, which stays in the archive if this one fails.
+    TZlArchiveItem* Replaces = nullptr;
 
     virtual std::uint64_t CompressedSize() const { return compressedSize_; }
     virtual std::string FileName() const { return fileName_; }

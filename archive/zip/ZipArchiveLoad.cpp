@@ -196,12 +196,29 @@ void TZlZipArchive::loadSingleDisk() {
 
     if (IsExecutable) {
         // The stub is everything in front of the first member (or of the
-        // directory when there is none).
-        std::uint64_t first = dir.FirstCentral >= 0 ? static_cast<std::uint64_t>(dir.FirstCentral)
-                                                    : static_cast<std::uint64_t>(e.Pos);
-        for (const auto& i : ItemList)
-            first = std::min(first, static_cast<TZlZipItem&>(*i).RelativeOffsetOfLocalHeader());
-        StubSize = static_cast<std::int64_t>(first);
+        // directory when no record leads to a local header).  A record
+        // whose offset points into the stub holds no member there and
+        // does not cut the stub short: the save copies the stub, and a
+        // broken record that is kept fails the save.
+        const std::uint64_t dirPos = dir.FirstCentral >= 0
+                                         ? static_cast<std::uint64_t>(dir.FirstCentral)
+                                         : static_cast<std::uint64_t>(e.Pos);
+        std::vector<std::uint64_t> offsets;
+        for (const auto& i : ItemList) {
+            const std::uint64_t o = static_cast<TZlZipItem&>(*i).RelativeOffsetOfLocalHeader();
+            if (o < dirPos) offsets.push_back(o);
+        }
+        std::sort(offsets.begin(), offsets.end());
+        offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+        StubSize = static_cast<std::int64_t>(dirPos);
+        for (const std::uint64_t o : offsets) {
+            std::uint8_t sig[4];
+            if (readAt(s, static_cast<std::int64_t>(o), sig, sizeof sig) &&
+                plat::le32(sig) == zip::kLocalSig) {
+                StubSize = static_cast<std::int64_t>(o);
+                break;
+            }
+        }
     }
 }
 

@@ -110,6 +110,39 @@ TEST(SelfExtractor, KeepsCommentsEncryptionAndZip64Records) {
     expectPeersAccept(d / "z.exe", "pw");
 }
 
+// A record whose offset points into the stub does not shorten the stub:
+// after that member is deleted the whole stub is still there and the
+// archive loads again.
+TEST(SelfExtractor, ARecordPointingIntoTheStubLeavesTheStubWhole) {
+    TempDir d;
+    Builder b;
+    b.add(stored("one.txt", "first"));
+    b.add(stored("two.txt", "second"));
+    const Bytes stub = stubBytes(300);
+    Bytes exe = join(stub, b.finish());
+    const zip::Directory dir = directoryOf(exe);
+    zip::CentralHeader h;
+    ASSERT_TRUE(zip::parseCentral(exe.data() + dir.FirstCentral, h));
+    const std::size_t second = static_cast<std::size_t>(dir.FirstCentral) + h.TotalLength();
+    exe[second + 42] = 5; // local header offset 5: inside the stub
+    exe[second + 43] = exe[second + 44] = exe[second + 45] = 0;
+    testsupport::writeFile(d / "s.exe", exe);
+
+    TZlZipper z;
+    z.SetFileName(d / "s.exe");
+    ASSERT_EQ(z.Archive()->Count(), 2);
+    EXPECT_EQ(z.Archive()->StubSize, 300);
+    z.DeleteFiles("two.txt");
+    z.Save();
+    const Bytes changed = testsupport::readFile(d / "s.exe");
+    ASSERT_GT(changed.size(), stub.size());
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), changed.begin()));
+    TZlZipArchive again(d / "s.exe", fmOpenRead);
+    again.Load();
+    EXPECT_EQ(names(again), std::vector<std::string>{"one.txt"});
+    expectPeersAccept(d / "s.exe");
+}
+
 TEST(SelfExtractor, RefusesStubsAndArchivesThatAreNot) {
     const Bytes archive = [] {
         Builder b;

@@ -29,7 +29,10 @@ constexpr int kHash3Bits = 15;
 constexpr int kHash4Bits = 15;
 constexpr int kBucketBits = 15;
 constexpr int kMinTableBits = 10;
-constexpr std::int32_t kNil = -(1 << 30);
+// Every byte the same, so that clearing a table is a memset; far enough
+// below any position that a slide cannot take a valid one under it.
+constexpr std::uint8_t kNilByte = 0xC0;
+constexpr std::int32_t kNil = static_cast<std::int32_t>(0xC0C0C0C0u);
 
 // Fast: one table of two-entry buckets, greedy.  The others walk hash
 // chains; Lazy2 looks two positions ahead instead of one.
@@ -607,7 +610,8 @@ struct Deflater::Engine {
     }
 
     std::uint64_t run() {
-        forEachTable([](std::int32_t* t, std::size_t n) { std::fill_n(t, n, kNil); });
+        forEachTable(
+            [](std::int32_t* t, std::size_t n) { std::memset(t, kNilByte, n * sizeof *t); });
         p = end = litStart = insTo = blockStart = segStart = 0;
         nextCheck = prm.segment;
         nseq = segSeq = 0;

@@ -57,14 +57,17 @@ void ZlInsertHelper(const TZlInsertSettings& Settings, TZlZipItem& Item, TZlStre
     // Mode, size and time of the file opened, in one call: the same file
     // whatever happens to its name meanwhile.
     struct stat st {};
-    if (::fstat(file.Descriptor(), &st) != 0) st.st_mode = S_IFREG | S_IRUSR | S_IWUSR;
+    if (::fstat(file.Descriptor(), &st) != 0) {
+        st.st_mode = S_IFREG | S_IRUSR | S_IWUSR;
+        st.st_size = static_cast<off_t>(file.Size());
+    }
     std::uint32_t dosAttr = plat::faArchive;
     if (!(st.st_mode & S_IWUSR)) dosAttr |= plat::faReadOnly;
     const std::string name = plat::extractFileName(path);
     if (!name.empty() && name[0] == '.') dosAttr |= plat::faHidden;
     Item.SetExternalFileAttributes((static_cast<std::uint32_t>(st.st_mode) & 0xFFFFu) << 16 |
                                    dosAttr);
-    Item.SetUncompressedSize(static_cast<std::uint64_t>(file.Size()));
+    Item.SetUncompressedSize(static_cast<std::uint64_t>(st.st_size));
     const std::uint32_t dos = plat::unixToDos(static_cast<std::int64_t>(st.st_mtime));
     Item.SetLastModFileTime(static_cast<std::uint16_t>(dos & 0xFFFF));
     Item.SetLastModFileDate(static_cast<std::uint16_t>(dos >> 16));

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "archive/zip/VirtualMemoryStream.h"
 #include "archive/zip/ZipArchive.h"
@@ -223,14 +224,15 @@ void TZlZipArchive::writeNew(Output& out, TZlZipItem& item, std::size_t index) {
             zip::appendLocal(b, rec.ToLocal(), rec.FileName, rec.ExtraField);
             return b;
         });
-        std::vector<std::uint8_t> buf(kChunk);
         std::uint64_t left = rec.CompressedSize;
+        const std::size_t bufSize = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
+        std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[bufSize ? bufSize : 1]);
         scratch.SetPosition(0);
         while (left) {
             const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
             scratch.SetPosition(static_cast<std::int64_t>(rec.CompressedSize - left));
-            scratch.ReadBuffer(buf.data(), k);
-            out.Data(buf.data(), k);
+            scratch.ReadBuffer(buf.get(), k);
+            out.Data(buf.get(), k);
             left -= k;
         }
     } catch (const EZlUserAbort&) {

@@ -30,6 +30,12 @@ const std::string& workDir() {
         const std::string text = "a small file to add, added again and again\n";
         if (!plat::writeWholeFile(t + "/src/add.txt", text.data(), text.size())) std::abort();
         setenv("TMPDIR", (t + "/tmp").c_str(), 1);
+        // Removed at exit; the name outlives the static strings.
+        static const std::string* const gone = new std::string(t);
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(*gone, ec);
+        });
         return t;
     }();
     return dir;

@@ -64,6 +64,17 @@ constexpr LevelParams kLevels[10] = {
     {Parse::Lazy2, 5, 192, 258, 258, 32, 8192}, // 9
 };
 
+// Looking two positions ahead gains a few tenths of a percent on small
+// inputs for a seventh of the time; below this size levels 7 to 9 look one
+// ahead.
+constexpr std::uint64_t kLookTwoMinSize = std::uint64_t(1) << 16;
+
+LevelParams paramsFor(int level, std::uint64_t sizeHint) {
+    LevelParams p = kLevels[std::clamp(level, 1, 9)];
+    if (p.parse == Parse::Lazy2 && sizeHint < kLookTwoMinSize) p.parse = Parse::Lazy;
+    return p;
+}
+
 inline std::uint32_t load32(const std::uint8_t* p) {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
@@ -160,7 +171,7 @@ template <typename T> std::unique_ptr<T[]> table(bool needed, std::size_t n) {
 
 struct Deflater::Engine {
     Engine(int level, std::uint64_t sizeHint)
-        : prm(kLevels[std::clamp(level, 1, 9)]), bucketBits(tableBits(kBucketBits, sizeHint)),
+        : prm(paramsFor(level, sizeHint)), bucketBits(tableBits(kBucketBits, sizeHint)),
           chainBits(tableBits(kChainBits, sizeHint)), bits3(tableBits(kHash3Bits, sizeHint)),
           bits4(tableBits(kHash4Bits, sizeHint)),
           prevUsed(sizeHint < kWindow ? static_cast<std::size_t>(sizeHint) + 1 : kWindow),

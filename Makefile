@@ -61,6 +61,7 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target olmek-cli
 	BUILD=$(BUILD) sh bench/encoders.sh
 	BUILD=$(BUILD) sh bench/lha-writer.sh
+	BUILD=$(BUILD) sh bench/zip-writer.sh
 
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/olmek-screenshots $(BUILD)/screenshots

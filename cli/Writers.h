@@ -1,5 +1,6 @@
 // Which writer the verbs that change archives (a, d) use for an archive,
-// chosen by its name, and what they share in reporting.
+// chosen by its name (.lzh and .lha: LHA, any other: ZIP), and what they
+// share in reporting.
 #pragma once
 
 #include <cctype>
@@ -12,19 +13,13 @@
 
 namespace cli {
 
-enum class Writer { None, Lha };
+enum class Writer { Lha, Zip };
 
 inline Writer writerFor(const std::string& archive) {
     std::string ext = plat::extractFileExt(archive);
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (ext == ".lzh" || ext == ".lha") return Writer::Lha;
-    return Writer::None;
-}
-
-inline int noWriter(const char* verb, const std::string& archive) {
-    std::fprintf(stderr, "olmek-cli %s: %s: writing ZIP archives is not available yet\n", verb,
-                 printable(archive).c_str());
-    return 2;
+    return Writer::Zip;
 }
 
 inline std::string absolutePath(const std::string& path) {

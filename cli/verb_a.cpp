@@ -1,5 +1,6 @@
 // olmek-cli a: add files to an archive.  The archive's name chooses the
-// writer: .lzh and .lha archives are written by the LHA writer.
+// writer: .lzh and .lha archives are written by the LHA writer, any other
+// by the ZIP library.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "archive/writers/Lha.h"
 #include "cli/Verb.h"
 #include "cli/Writers.h"
+#include "cli/ZipArchives.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -16,6 +18,7 @@ struct Options {
     bool recurse = false;
     int level = -1; // -0 stores
     bool password = false;
+    std::string passwordText;
     bool junkPaths = false;
     std::string archive;
     std::vector<std::string> files;
@@ -76,6 +79,17 @@ int addLha(const Options& o) {
     return ok && !failed ? 0 : 1;
 }
 
+int addZip(const Options& o) {
+    cli::ZipAddOptions z;
+    z.recurse = o.recurse;
+    z.junkPaths = o.junkPaths;
+    z.level = o.level;
+    z.password = o.passwordText;
+    z.archive = o.archive;
+    z.files = o.files;
+    return cli::zipAdd(z);
+}
+
 int run(const std::vector<std::string>& args) {
     Options o;
     std::vector<std::string> rest;
@@ -87,7 +101,7 @@ int run(const std::vector<std::string>& args) {
             o.junkPaths = true;
         else if (a == "-p" && i + 1 < args.size()) {
             o.password = true;
-            ++i;
+            o.passwordText = args[++i];
         } else if (a.size() == 2 && a[0] == '-' &&
                    std::string("01359").find(a[1]) != std::string::npos)
             o.level = a[1] - '0';
@@ -105,15 +119,17 @@ int run(const std::vector<std::string>& args) {
     switch (cli::writerFor(o.archive)) {
     case cli::Writer::Lha:
         return addLha(o);
-    default:
-        return cli::noWriter("a", o.archive);
+    case cli::Writer::Zip:
+        return addZip(o);
     }
+    return 2;
 }
 
 const bool registered = cli::registerVerb(
     {"a", "a [-r] [-0|-1|-3|-5|-9] [-p PASSWORD] [-j] ARCHIVE FILE...",
-     "Add files to an archive, made when missing (.lzh and .lha: LHA); a folder adds the files "
-     "in it, -r those of its subfolders too; -0 stores, -j drops folder names.",
+     "Add files to an archive, made when missing (.lzh and .lha: LHA, others: ZIP, where a name "
+     "it holds is replaced); a folder adds the files in it, -r those of its subfolders too; -0 "
+     "stores, -9 compresses most, -p encrypts (ZIP), -j drops folder names.",
      run});
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "archive/writers/Lha.h"
 #include "cli/Verb.h"
 #include "cli/Writers.h"
+#include "cli/ZipArchives.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -49,18 +50,19 @@ int run(const std::vector<std::string>& args) {
     if (rest.size() < 2) return usage();
     const std::string archive = rest[0];
     const std::vector<std::string> masks(rest.begin() + 1, rest.end());
-    if (cli::writerFor(archive) == cli::Writer::None) return cli::noWriter("d", archive);
     if (!plat::fileExists(archive)) {
         cli::printError(err::FileNotFound, archive);
         return 1;
     }
-    return deleteLha(archive, masks);
+    if (cli::writerFor(archive) == cli::Writer::Lha) return deleteLha(archive, masks);
+    return cli::zipDelete(archive, masks);
 }
 
 const bool registered = cli::registerVerb(
     {"d", "d ARCHIVE MASK...",
      "Delete the members matching the masks (wildcards, case-insensitive) from an archive "
-     "(.lzh and .lha: LHA); an archive left empty is removed.",
+     "(.lzh and .lha: LHA, where an archive left empty is removed; others: ZIP, where it stays "
+     "as an empty archive).",
      run});
 
 } // namespace

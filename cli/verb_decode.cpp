@@ -70,9 +70,11 @@ int run(const std::vector<std::string>& args) {
                            : scheme == uucodec::Scheme::XX ? xxdecode
                                                            : base64decode;
             const bool written = uu.Execute();
-            std::printf("%s: %s\n", cli::printable(uu.OutputFile).c_str(), written ? "ok" : "skipped");
+            std::printf("%s: %s\n", cli::printable(uu.OutputFile).c_str(),
+                        written ? "ok" : "skipped");
         } catch (const EInOutError& e) {
-            std::fprintf(stderr, "error %d: %s (%s)\n", e.ErrorCode, e.what(), cli::printable(e.FileName).c_str());
+            std::fprintf(stderr, "error %d: %s (%s)\n", e.ErrorCode, e.what(),
+                         cli::printable(e.FileName).c_str());
             failed = true;
         } catch (const Exception& e) {
             std::fprintf(stderr, "error: %s (%s)\n", e.what(), cli::printable(file).c_str());

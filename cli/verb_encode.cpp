@@ -79,9 +79,11 @@ int run(const std::vector<std::string>& args) {
             accept = yes || (cli::interactive() && cli::askYes("replace " + fn + "?"));
         };
         try {
-            std::printf("%s: %s\n", cli::printable(uu.OutputFile).c_str(), uu.Execute() ? "ok" : "skipped");
+            std::printf("%s: %s\n", cli::printable(uu.OutputFile).c_str(),
+                        uu.Execute() ? "ok" : "skipped");
         } catch (const EInOutError& e) {
-            std::fprintf(stderr, "error %d: %s (%s)\n", e.ErrorCode, e.what(), cli::printable(e.FileName).c_str());
+            std::fprintf(stderr, "error %d: %s (%s)\n", e.ErrorCode, e.what(),
+                         cli::printable(e.FileName).c_str());
             failed = true;
         } catch (const Exception& e) {
             std::fprintf(stderr, "error: %s (%s)\n", e.what(), cli::printable(file).c_str());

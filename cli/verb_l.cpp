@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/core/MatchSpec.h"
 #include "archive/list/ArcLister.h"
 #include "cli/Verb.h"
+#include "cli/ZipArchives.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -36,6 +38,21 @@ std::string hex8(std::uint32_t v) {
 
 struct Row {
     std::vector<std::string> cells;
+};
+
+// A member as a listing shows it.
+struct Entry {
+    std::string FileName;
+    std::int64_t PackedSize;
+    std::int64_t UnpackedSize;
+    std::uint8_t Ratio;
+    std::string MethodName;
+    std::uint32_t CRC;
+    TDateTime DateTime;
+    std::uint32_t ExternalAttr;
+    std::int64_t Offset;
+    bool Encrypted;
+    std::string FileComment;
 };
 
 const char* const kColumns[] = {"FileName", "Date",      "Time",        "Packed", "Unpacked",
@@ -104,23 +121,24 @@ int runList(const std::vector<std::string>& args) {
         out = "path\tpacked\tunpacked\tratio\tmethod\tcrc\tdate\ttime\tattr\toffset\tencrypted\tcom"
               "ment\n";
 
-    lister.OnRead = [&](TObject*, std::int64_t offset, int) {
-        plat::DateTimeParts t = plat::decodeDateTime(lister.DateTime);
+    // One member's line.
+    auto addEntry = [&](const Entry& e) {
+        plat::DateTimeParts t = plat::decodeDateTime(e.DateTime);
         char buf[64];
         if (tsv) {
-            out += escapeField(lister.FileName);
-            std::snprintf(buf, sizeof buf, "\t%" PRId64 "\t%" PRId64 "\t%u\t", lister.PackedSize,
-                          lister.UnpackedSize, static_cast<unsigned>(lister.Ratio));
+            out += escapeField(e.FileName);
+            std::snprintf(buf, sizeof buf, "\t%" PRId64 "\t%" PRId64 "\t%u\t", e.PackedSize,
+                          e.UnpackedSize, static_cast<unsigned>(e.Ratio));
             out += buf;
-            out += escapeField(lister.MethodName);
+            out += escapeField(e.MethodName);
             std::snprintf(buf, sizeof buf,
                           "\t%08" PRIX32 "\t%04d-%02d-%02d\t%02d:%02d:%02d\t%" PRIu32 "\t%" PRId64
                           "\t",
-                          lister.CRC, t.year, t.month, t.day, t.hour, t.minute, t.second,
-                          lister.ExternalAttr, offset);
+                          e.CRC, t.year, t.month, t.day, t.hour, t.minute, t.second, e.ExternalAttr,
+                          e.Offset);
             out += buf;
-            out += lister.Encrypted ? "Yes\t" : "No\t";
-            out += escapeField(lister.FileComment);
+            out += e.Encrypted ? "Yes\t" : "No\t";
+            out += escapeField(e.FileComment);
             out += '\n';
             if (out.size() > (1u << 16)) {
                 std::fwrite(out.data(), 1, out.size(), stdout);
@@ -130,47 +148,75 @@ int runList(const std::vector<std::string>& args) {
         }
         Row r;
         std::string folder, name;
-        splitPath(lister.FileName, folder, name);
+        splitPath(e.FileName, folder, name);
         r.cells.push_back(escapeField(name));
         std::snprintf(buf, sizeof buf, "%02d-%02d-%02d", t.month, t.day, t.year % 100);
         r.cells.push_back(buf);
         std::snprintf(buf, sizeof buf, "%02d:%02d", t.hour, t.minute);
         r.cells.push_back(buf);
-        r.cells.push_back(std::to_string(lister.PackedSize));
-        r.cells.push_back(std::to_string(lister.UnpackedSize));
-        r.cells.push_back(std::to_string(lister.Ratio) + "%");
-        r.cells.push_back(escapeField(lister.MethodName));
-        r.cells.push_back(std::to_string(lister.ExternalAttr));
+        r.cells.push_back(std::to_string(e.PackedSize));
+        r.cells.push_back(std::to_string(e.UnpackedSize));
+        r.cells.push_back(std::to_string(e.Ratio) + "%");
+        r.cells.push_back(escapeField(e.MethodName));
+        r.cells.push_back(std::to_string(e.ExternalAttr));
         r.cells.push_back(escapeField(folder));
-        r.cells.push_back(hex8(lister.CRC));
-        r.cells.push_back(std::to_string(offset));
-        r.cells.push_back(lister.Encrypted ? "Yes" : "No");
-        r.cells.push_back(escapeField(lister.FileComment));
+        r.cells.push_back(hex8(e.CRC));
+        r.cells.push_back(std::to_string(e.Offset));
+        r.cells.push_back(e.Encrypted ? "Yes" : "No");
+        r.cells.push_back(escapeField(e.FileComment));
         rows.push_back(std::move(r));
     };
-    lister.OnTotals = [&](TObject*, int files) {
+    auto setTotals = [&](int files, std::int64_t packed, std::int64_t unpacked,
+                         std::uint8_t ratio) {
         char buf[128];
         if (tsv)
             std::snprintf(buf, sizeof buf, "TOTAL\t%d\t%" PRId64 "\t%" PRId64 "\t%u\n", files,
-                          lister.TotalPackedSize, lister.TotalUnpackedSize,
-                          static_cast<unsigned>(lister.TotalRatio));
+                          packed, unpacked, static_cast<unsigned>(ratio));
         else
             std::snprintf(buf, sizeof buf,
                           "Files: %d  Packed: %" PRId64 "  Unpacked: %" PRId64 "  Ratio: %u%%\n",
-                          files, lister.TotalPackedSize, lister.TotalUnpackedSize,
-                          static_cast<unsigned>(lister.TotalRatio));
+                          files, packed, unpacked, static_cast<unsigned>(ratio));
         totals = buf;
+    };
+    lister.OnRead = [&](TObject*, std::int64_t offset, int) {
+        addEntry({lister.FileName, lister.PackedSize, lister.UnpackedSize, lister.Ratio,
+                  lister.MethodName, lister.CRC, lister.DateTime, lister.ExternalAttr, offset,
+                  lister.Encrypted, lister.FileComment});
+    };
+    lister.OnTotals = [&](TObject*, int files) {
+        setTotals(files, lister.TotalPackedSize, lister.TotalUnpackedSize, lister.TotalRatio);
         comment = lister.ArchiveComment;
     };
 
     bool ok = false;
-    try {
-        lister.SetArchiveFile(archive);
-        lister.SetFileSpec(mask);
-        lister.ShowBlankDirs = dirs;
-        ok = lister.Activate();
-    } catch (const E_RAISE&) {
-        ok = false;
+    if (cli::isZipSplitSet(archive)) {
+        // The lister reads one file; a split set is read through the ZIP
+        // library, with the lister's selection rules.
+        std::vector<cli::ZipSetEntry> entries;
+        ok = cli::zipSetEntries(archive, entries, comment);
+        int files = 0;
+        std::int64_t packed = 0, unpacked = 0;
+        for (const cli::ZipSetEntry& z : entries) {
+            if (z.Folder ? !dirs : !MatchSpec(mask, z.FileName, true)) continue;
+            if (!z.Folder) {
+                ++files;
+                packed += z.PackedSize;
+                unpacked += z.UnpackedSize;
+            }
+            addEntry({z.FileName, z.PackedSize, z.UnpackedSize, z.Ratio, z.MethodName, z.CRC,
+                      plat::dosToDateTime(z.DosDateTime), z.ExternalAttr, z.Offset, z.Encrypted,
+                      z.FileComment});
+        }
+        if (ok) setTotals(files, packed, unpacked, CalcRatio(packed, unpacked));
+    } else {
+        try {
+            lister.SetArchiveFile(archive);
+            lister.SetFileSpec(mask);
+            lister.ShowBlankDirs = dirs;
+            ok = lister.Activate();
+        } catch (const E_RAISE&) {
+            ok = false;
+        }
     }
 
     if (tsv) {

@@ -11,6 +11,7 @@
 #include "archive/list/ArcLister.h"
 #include "cli/Ask.h"
 #include "cli/Verb.h"
+#include "cli/ZipArchives.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -82,6 +83,18 @@ int run(const std::vector<std::string>& args, bool test) {
     std::string archive = o.archive;
     if (!archive.empty() && archive[0] != '/')
         archive = plat::includeTrailingDelimiter(cwd) + archive;
+    if (cli::isZipSplitSet(archive)) {
+        // The extractors read one file; a split set goes through the ZIP
+        // library.
+        cli::ZipSetExtractOptions z;
+        z.test = test;
+        z.dir = dir;
+        z.junkPaths = o.junkPaths;
+        z.passwords = o.passwords;
+        z.overwrite = o.overwrite;
+        z.mask = o.mask;
+        return cli::zipSetExtract(archive, z);
+    }
     TZipCommon probe;
     probe.SetArchiveFile(archive);
     std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(probe.ArcType());

@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -234,6 +235,63 @@ bool File::truncate(std::int64_t length) {
     if (fd_ < 0 || !flush()) return false;
     dropReadBuffer();
     return ::ftruncate(fd_, length) == 0;
+}
+
+std::int64_t File::copyFrom(File& from, std::int64_t fromPos, std::uint64_t n) {
+    if (fd_ < 0 || !writable_ || from.fd_ < 0 || fromPos < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    if (!flush() || !from.flush()) return -1;
+    dropReadBuffer();
+    std::uint64_t done = 0;
+    loff_t in = fromPos, out = pos_;
+    bool kernel = true;
+    std::vector<std::uint8_t> buf;
+    while (done < n) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(n - done, 1 << 30));
+        ssize_t r = -1;
+        if (kernel) {
+            r = ::copy_file_range(from.fd_, &in, fd_, &out, want, 0);
+            if (r < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                          errno == EOPNOTSUPP || errno == EPERM || errno == ETXTBSY)) {
+                kernel = false;
+                continue;
+            }
+            if (r < 0 && errno == EINTR) continue;
+        } else {
+            if (buf.empty()) buf.resize(kBufSize * 4);
+            const std::size_t chunk = std::min(want, buf.size());
+            r = ::pread(from.fd_, buf.data(), chunk, in);
+            if (r < 0 && errno == EINTR) continue;
+            if (r > 0) {
+                std::size_t written = 0;
+                while (written < static_cast<std::size_t>(r)) {
+                    const ssize_t w =
+                        ::pwrite(fd_, buf.data() + written, static_cast<std::size_t>(r) - written,
+                                 out + static_cast<loff_t>(written));
+                    if (w < 0 && errno == EINTR) continue;
+                    if (w <= 0) {
+                        if (w == 0) errno = ENOSPC;
+                        pos_ = out;
+                        return -1;
+                    }
+                    written += static_cast<std::size_t>(w);
+                }
+                in += r;
+                out += r;
+            }
+        }
+        if (r < 0) {
+            pos_ = out;
+            return -1;
+        }
+        if (r == 0) break;
+        done += static_cast<std::uint64_t>(r);
+    }
+    pos_ = out;
+    return static_cast<std::int64_t>(done);
 }
 
 std::optional<std::int64_t> File::modificationTime() {

@@ -43,6 +43,10 @@ public:
     std::int64_t size();
     bool truncate(std::int64_t length);
     bool flush();
+    // Copies n bytes of `from` at fromPos to this file's position, inside
+    // the kernel where it can; returns the count copied (less at the end of
+    // `from`) or -1 on error (errno tells).
+    std::int64_t copyFrom(File& from, std::int64_t fromPos, std::uint64_t n);
 
     std::optional<std::int64_t> modificationTime();
     bool setModificationTime(std::int64_t unixTime);

@@ -195,11 +195,6 @@ protected:
 
 // A stream on a new temporary file ("BH" prefix).  Destroying it closes the
 // file but leaves it on disk for its user to remove.
-class EFOpenError : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class TTempFileStream : public plat::File {
 public:
     TTempFileStream();

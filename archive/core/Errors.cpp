@@ -117,3 +117,6 @@ std::string ArcStringResource(int id) {
     const char* t = lookup(id);
     return t ? t : "";
 }
+
+EInOutError::EInOutError(int code, const std::string& fileName)
+    : Exception(ErrorMessage(code)), ErrorCode(code), FileName(fileName) {}

@@ -23,6 +23,38 @@ public:
     explicit Exception(const std::string& msg) : std::runtime_error(msg) {}
 };
 
+// Run-time stream failures: a file that cannot be opened or created, a
+// read that fails or comes short.  One set for the whole program, so that
+// every module throws and catches the same classes.
+class EStreamError : public Exception {
+public:
+    using Exception::Exception;
+};
+class EFOpenError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EReadError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
+// A file that cannot be opened, read or written.  ErrorCode is the
+// operating system's error number (with the system's text), or, from the
+// archive component family, one of its codes (with that code's text);
+// FileName names the file when known.
+class EInOutError : public Exception {
+public:
+    EInOutError(const std::string& text, int code) : Exception(text), ErrorCode(code) {}
+    EInOutError(int code, const std::string& fileName);
+    int ErrorCode;
+    std::string FileName;
+};
+
 // Owner and component state.  Owners do not free their components here:
 // the C++ owner holds them by value or smart pointer.
 class TComponent : public TObject {

@@ -199,6 +199,174 @@ std::int64_t findLocalHeader(const ReadAt& read, const Directory& dir, std::uint
 }
 
 namespace {
+
+void put16(std::vector<std::uint8_t>& o, std::uint16_t v) {
+    o.push_back(static_cast<std::uint8_t>(v));
+    o.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void put32(std::vector<std::uint8_t>& o, std::uint32_t v) {
+    put16(o, static_cast<std::uint16_t>(v));
+    put16(o, static_cast<std::uint16_t>(v >> 16));
+}
+void put64(std::vector<std::uint8_t>& o, std::uint64_t v) {
+    put32(o, static_cast<std::uint32_t>(v));
+    put32(o, static_cast<std::uint32_t>(v >> 32));
+}
+void putBytes(std::vector<std::uint8_t>& o, std::string_view s) {
+    o.insert(o.end(), s.begin(), s.end());
+}
+std::uint16_t length16(std::size_t n) {
+    return static_cast<std::uint16_t>(std::min<std::size_t>(n, 0xFFFF));
+}
+std::string_view cut16(std::string_view s) {
+    return s.substr(0, 0xFFFF);
+}
+std::uint32_t field32(std::uint64_t v) {
+    return v >= kSaturated32 ? kSaturated32 : static_cast<std::uint32_t>(v);
+}
+
+} // namespace
+
+std::string withoutExtraBlocks(std::string_view extra, std::initializer_list<std::uint16_t> ids) {
+    std::string out;
+    std::size_t i = 0;
+    while (i + 4 <= extra.size()) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data() + i);
+        const std::uint16_t id = le16(p);
+        const std::size_t len = std::min<std::size_t>(le16(p + 2), extra.size() - i - 4);
+        if (std::find(ids.begin(), ids.end(), id) == ids.end())
+            out.append(extra.substr(i, 4 + len));
+        i += 4 + len;
+    }
+    // A tail too short to be a block is kept as it was.
+    if (i < extra.size()) out.append(extra.substr(i));
+    return out;
+}
+
+bool localNeedsZip64(std::uint64_t packed, std::uint64_t unpacked) {
+    return packed >= kSaturated32 || unpacked >= kSaturated32;
+}
+
+void appendLocal(std::vector<std::uint8_t>& out, const LocalHeader& h, std::string_view name,
+                 std::string_view extra) {
+    const bool z64 = localNeedsZip64(h.PackedSize, h.UnpackedSize);
+    name = cut16(name);
+    extra = extra.substr(0, 0xFFFF - (z64 ? 20 : 0));
+    put32(out, kLocalSig);
+    put16(out, z64 ? std::max(h.VersionNeeded, kZip64Version) : h.VersionNeeded);
+    put16(out, h.Flags);
+    put16(out, h.Method);
+    put32(out, h.DosDateTime);
+    put32(out, h.Crc);
+    put32(out, z64 ? kSaturated32 : static_cast<std::uint32_t>(h.PackedSize));
+    put32(out, z64 ? kSaturated32 : static_cast<std::uint32_t>(h.UnpackedSize));
+    put16(out, length16(name.size()));
+    put16(out, length16(extra.size() + (z64 ? 20 : 0)));
+    putBytes(out, name);
+    if (z64) {
+        put16(out, kZip64ExtraId);
+        put16(out, 16);
+        put64(out, h.UnpackedSize);
+        put64(out, h.PackedSize);
+    }
+    putBytes(out, extra);
+}
+
+void appendCentral(std::vector<std::uint8_t>& out, const CentralHeader& h, std::string_view name,
+                   std::string_view extra, std::string_view comment) {
+    const bool bigUnpacked = h.UnpackedSize >= kSaturated32;
+    const bool bigPacked = h.PackedSize >= kSaturated32;
+    const bool bigOffset = h.LocalOffset >= kSaturated32;
+    const bool bigDisk = h.DiskStart >= kSaturated16;
+    const std::size_t z64 = (bigUnpacked + bigPacked + bigOffset) * 8 + bigDisk * 4;
+    name = cut16(name);
+    comment = cut16(comment);
+    extra = extra.substr(0, 0xFFFF - (z64 ? z64 + 4 : 0));
+    std::uint16_t madeBy = h.VersionMadeBy, needed = h.VersionNeeded;
+    if (z64) {
+        needed = std::max(needed, kZip64Version);
+        if ((madeBy & 0xFF) < kZip64Version)
+            madeBy = static_cast<std::uint16_t>((madeBy & 0xFF00) | kZip64Version);
+    }
+    put32(out, kCentralSig);
+    put16(out, madeBy);
+    put16(out, needed);
+    put16(out, h.Flags);
+    put16(out, h.Method);
+    put32(out, h.DosDateTime);
+    put32(out, h.Crc);
+    put32(out, field32(h.PackedSize));
+    put32(out, field32(h.UnpackedSize));
+    put16(out, length16(name.size()));
+    put16(out, length16(extra.size() + (z64 ? z64 + 4 : 0)));
+    put16(out, length16(comment.size()));
+    put16(out, bigDisk ? kSaturated16 : static_cast<std::uint16_t>(h.DiskStart));
+    put16(out, h.InternalAttr);
+    put32(out, h.ExternalAttr);
+    put32(out, field32(h.LocalOffset));
+    putBytes(out, name);
+    if (z64) {
+        put16(out, kZip64ExtraId);
+        put16(out, static_cast<std::uint16_t>(z64));
+        if (bigUnpacked) put64(out, h.UnpackedSize);
+        if (bigPacked) put64(out, h.PackedSize);
+        if (bigOffset) put64(out, h.LocalOffset);
+        if (bigDisk) put32(out, h.DiskStart);
+    }
+    putBytes(out, extra);
+    putBytes(out, comment);
+}
+
+void appendEnd(std::vector<std::uint8_t>& out, const EndValues& v, std::string_view comment,
+               std::uint64_t here) {
+    const bool z64 = v.DiskNumber >= kSaturated16 || v.DirDisk >= kSaturated16 ||
+                     v.EntriesOnDisk >= kSaturated16 || v.Entries >= kSaturated16 ||
+                     v.DirSize >= kSaturated32 || v.DirOffset >= kSaturated32;
+    if (z64) {
+        put32(out, kEnd64Sig);
+        put64(out, kEnd64Size - 12);
+        put16(out, 0x0300 | kZip64Version);
+        put16(out, kZip64Version);
+        put32(out, v.DiskNumber);
+        put32(out, v.DirDisk);
+        put64(out, v.EntriesOnDisk);
+        put64(out, v.Entries);
+        put64(out, v.DirSize);
+        put64(out, v.DirOffset);
+        put32(out, kLocator64Sig);
+        put32(out, v.DiskNumber);
+        put64(out, here);
+        put32(out, v.DiskNumber + 1);
+    }
+    auto f16 = [](std::uint64_t x) {
+        return x >= kSaturated16 ? kSaturated16 : static_cast<std::uint16_t>(x);
+    };
+    comment = cut16(comment);
+    put32(out, kEndSig);
+    put16(out, f16(v.DiskNumber));
+    put16(out, f16(v.DirDisk));
+    put16(out, f16(v.EntriesOnDisk));
+    put16(out, f16(v.Entries));
+    put32(out, field32(v.DirSize));
+    put32(out, field32(v.DirOffset));
+    put16(out, length16(comment.size()));
+    putBytes(out, comment);
+}
+
+void appendDescriptor(std::vector<std::uint8_t>& out, std::uint32_t crc, std::uint64_t packed,
+                      std::uint64_t unpacked, bool signature) {
+    if (signature) put32(out, kDescriptorSig);
+    put32(out, crc);
+    if (localNeedsZip64(packed, unpacked)) {
+        put64(out, packed);
+        put64(out, unpacked);
+    } else {
+        put32(out, static_cast<std::uint32_t>(packed));
+        put32(out, static_cast<std::uint32_t>(unpacked));
+    }
+}
+
+namespace {
 using fmt::Codec;
 constexpr fmt::MethodInfo kMethods[] = {
     {0, "Stored", Codec::Stored, 0},     {1, "Shrunk", Codec::Unshrink, 0},

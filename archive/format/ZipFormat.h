@@ -2,14 +2,18 @@
 // companions), central and local headers, and the rule that finds the
 // directory, also behind a self-extractor stub whose offsets were never
 // adjusted.  Detection, the lister, the extractor and the archive model all
-// read ZIP archives through this module.
+// read ZIP archives through this module, and the archive model writes them
+// through it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "archive/format/Format.h"
 
@@ -32,7 +36,16 @@ constexpr std::size_t kLocator64Size = 20;
 constexpr std::int64_t kEndSearchRange = kEndSize + 0xFFFF;
 
 constexpr std::uint32_t kSaturated32 = 0xFFFFFFFF;
+constexpr std::uint16_t kSaturated16 = 0xFFFF;
 constexpr std::uint16_t kZip64ExtraId = 0x0001;
+// Info-ZIP's UTF-8 copy of the name; readers prefer it to the name itself.
+constexpr std::uint16_t kUnicodePathExtraId = 0x7075;
+// The version a reader needs for ZIP64 records.
+constexpr std::uint16_t kZip64Version = 45;
+// First four bytes of the first disk of a spanned set, and of a new
+// archive written straight onto a removable disk (which may become one).
+constexpr std::uint32_t kSpanSig = 0x08074B50;
+constexpr std::uint32_t kTempSpanSig = 0x30304B50; // "PK00"
 
 // General-purpose flag bits.
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
@@ -148,6 +161,47 @@ struct AesExtra {
 // The AES extra field of an extra block; nothing when there is none or it
 // does not hold together.
 std::optional<AesExtra> findAesExtra(std::span<const std::uint8_t> extra);
+
+// ---- Writing ----
+// The writers append one record to `out`.  Values that do not fit the
+// record's fields (sizes and offsets of 4 GiB and more, counts of 65,535
+// and more) go to the ZIP64 records; below those limits nothing ZIP64 is
+// written.
+
+// The extra field without the blocks of the given ids.
+std::string withoutExtraBlocks(std::string_view extra, std::initializer_list<std::uint16_t> ids);
+
+// A local header.  `extra` must not hold a ZIP64 block: one is added when
+// a size needs it (with both sizes, as the format wants in local headers).
+void appendLocal(std::vector<std::uint8_t>& out, const LocalHeader& h, std::string_view name,
+                 std::string_view extra);
+// Whether a member of these sizes gets a ZIP64 local header.
+bool localNeedsZip64(std::uint64_t packed, std::uint64_t unpacked);
+
+// A central header (name, extra and comment lengths are taken from the
+// strings).  `extra` must not hold a ZIP64 block: one is added with the
+// fields that need it.
+void appendCentral(std::vector<std::uint8_t>& out, const CentralHeader& h, std::string_view name,
+                   std::string_view extra, std::string_view comment);
+
+struct EndValues {
+    std::uint32_t DiskNumber = 0;
+    std::uint32_t DirDisk = 0;
+    std::uint64_t EntriesOnDisk = 0;
+    std::uint64_t Entries = 0;
+    std::uint64_t DirSize = 0;
+    std::uint64_t DirOffset = 0;
+};
+// The end record, preceded by the ZIP64 end record and its locator when a
+// value needs them; `here` is the position (on disk `v.DiskNumber`) that
+// out's first new byte will have.
+void appendEnd(std::vector<std::uint8_t>& out, const EndValues& v, std::string_view comment,
+               std::uint64_t here);
+
+// A data descriptor: CRC-32 and both sizes, the sizes 8 bytes wide when
+// either needs it; with or without its signature.
+void appendDescriptor(std::vector<std::uint8_t>& out, std::uint32_t crc, std::uint64_t packed,
+                      std::uint64_t unpacked, bool signature);
 
 // The method table and the name a listing shows (Deflate names carry the
 // compression level that flag bits 1 and 2 record).

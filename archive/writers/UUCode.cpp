@@ -78,9 +78,6 @@ std::size_t readBlock(plat::File& in, std::uint8_t* buf, std::size_t n, const st
 
 } // namespace
 
-EInOutError::EInOutError(int code, const std::string& fileName)
-    : Exception(ErrorMessage(code)), ErrorCode(code), FileName(fileName) {}
-
 TUUCode::TUUCode(TComponent* AOwner) : TComponent(AOwner) {}
 
 std::string TUUCode::About() const {

@@ -31,15 +31,6 @@ public:
     using Exception::Exception;
 };
 
-// A file that cannot be opened, read or written; the message is the text
-// of ErrorCode (the family's codes) and FileName names the file.
-class EInOutError : public Exception {
-public:
-    EInOutError(int code, const std::string& fileName);
-    int ErrorCode;
-    std::string FileName;
-};
-
 class TUUCode : public TComponent {
 public:
     explicit TUUCode(TComponent* AOwner = nullptr);

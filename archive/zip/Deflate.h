@@ -13,9 +13,9 @@
 // Levels 1 to 9 trade speed for size: level 1 parses greedily over a table
 // of the two latest positions per hash, level 2 greedily over hash chains,
 // the middle levels lazily over longer chains, and levels 7 to 9 look two
-// positions ahead.  Every level chooses each block's type (stored,
-// fixed or dynamic Huffman, ties going to fixed) from the exact bit counts
-// and ends blocks where the statistics of the data change.
+// positions ahead (one for inputs said to be under 64 KiB).  Every level chooses each block's type
+// (stored, fixed or dynamic Huffman, ties going to fixed) from the exact bit counts and ends blocks
+// where the statistics of the data change.
 #pragma once
 
 #include <cstddef>

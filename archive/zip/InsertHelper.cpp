@@ -1,5 +1,7 @@
 #include "archive/zip/InsertHelper.h"
 
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "archive/core/Crc.h"
@@ -52,12 +54,21 @@ void ZlInsertHelper(const TZlInsertSettings& Settings, TZlZipItem& Item, TZlStre
         path = plat::includeTrailingDelimiter(Settings.BaseDirectory) + path;
     TZlFileStream file(path, fmOpenRead | fmShareDenyWrite);
 
-    const int dosAttr = plat::getAttributes(path);
-    const unsigned mode = plat::fileMode(path).value_or(0);
-    Item.SetExternalFileAttributes(mode << 16 |
-                                   static_cast<std::uint32_t>(dosAttr < 0 ? 0 : dosAttr));
-    Item.SetUncompressedSize(static_cast<std::uint64_t>(file.Size()));
-    const std::uint32_t dos = plat::unixToDos(plat::fileModificationTime(path).value_or(0));
+    // Mode, size and time of the file opened, in one call: the same file
+    // whatever happens to its name meanwhile.
+    struct stat st {};
+    if (::fstat(file.Descriptor(), &st) != 0) {
+        st.st_mode = S_IFREG | S_IRUSR | S_IWUSR;
+        st.st_size = static_cast<off_t>(file.Size());
+    }
+    std::uint32_t dosAttr = plat::faArchive;
+    if (!(st.st_mode & S_IWUSR)) dosAttr |= plat::faReadOnly;
+    const std::string name = plat::extractFileName(path);
+    if (!name.empty() && name[0] == '.') dosAttr |= plat::faHidden;
+    Item.SetExternalFileAttributes((static_cast<std::uint32_t>(st.st_mode) & 0xFFFFu) << 16 |
+                                   dosAttr);
+    Item.SetUncompressedSize(static_cast<std::uint64_t>(st.st_size));
+    const std::uint32_t dos = plat::unixToDos(static_cast<std::int64_t>(st.st_mtime));
     Item.SetLastModFileTime(static_cast<std::uint16_t>(dos & 0xFFFF));
     Item.SetLastModFileDate(static_cast<std::uint16_t>(dos >> 16));
     Item.SetVersionMadeBy(kVersionMadeBy);

@@ -8,6 +8,7 @@
 
 #include "archive/core/Rtl.h"
 #include "archive/zip/ZDecoder.h"
+#include "archive/zip/ZipRecords.h"
 
 enum TZlItemAction : std::uint8_t {
     iaFailed = 0,
@@ -18,35 +19,13 @@ enum TZlItemAction : std::uint8_t {
     iaMove = 5,
 };
 
-// The central-directory record of one member, fields in file order.  Sizes
-// and the offset are 64-bit here; the archive writes ZIP64 fields for
-// values that do not fit the record's 32 bits.
-struct TZlZipDirectoryFileHeader {
-    static constexpr std::uint32_t ValidSignature = 0x02014B50;
-    std::uint32_t Signature = ValidSignature;
-    std::uint16_t VersionMadeBy = 0;
-    std::uint16_t VersionNeededToExtract = 0;
-    std::uint16_t GeneralPurposeBitFlag = 0;
-    std::uint16_t CompressionMethod = 0;
-    std::uint16_t LastModFileTime = 0;
-    std::uint16_t LastModFileDate = 0;
-    std::uint32_t CRC32 = 0;
-    std::uint64_t CompressedSize = 0;
-    std::uint64_t UncompressedSize = 0;
-    std::uint32_t DiskNumberStart = 0;
-    std::uint16_t InternalFileAttributes = 0;
-    std::uint32_t ExternalFileAttributes = 0;
-    std::uint64_t RelativeOffsetOfLocalHeader = 0;
-    std::string FileName;
-    std::string ExtraField;
-    std::string FileComment;
-    bool IsValid() const { return Signature == ValidSignature; }
-};
-
 class TZlArchiveItem : public TObject {
 public:
     TZlItemAction Action = iaNone;
     std::string DiskFileName; // full path of the source file
+    // A member being freshened: the member it replaces, marked for
+    // deletion, which stays in the archive if this one fails.
+    TZlArchiveItem* Replaces = nullptr;
 
     virtual std::uint64_t CompressedSize() const { return compressedSize_; }
     virtual std::string FileName() const { return fileName_; }
@@ -74,7 +53,9 @@ public:
     std::string FileName() const override { return rec_.FileName; }
     std::uint64_t UncompressedSize() const override { return rec_.UncompressedSize; }
     void SetCompressedSize(std::uint64_t Value) override { rec_.CompressedSize = Value; }
-    void SetFileName(const std::string& Value) override { rec_.FileName = Value; }
+    // A name that is not plain ASCII is marked as UTF-8 (flag bit 11); a
+    // copy of the old name in an extra field goes, since readers prefer it.
+    void SetFileName(const std::string& Value) override;
     void SetUncompressedSize(std::uint64_t Value) override { rec_.UncompressedSize = Value; }
     void SetLastModFileTime(std::uint16_t Value) override {
         lastModFileTime_ = rec_.LastModFileTime = Value;

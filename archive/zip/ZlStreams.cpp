@@ -79,11 +79,30 @@ std::int64_t TZlFileStream::Size() {
 
 void TZlFileStream::SetSize(std::int64_t NewSize) {
     errno = 0;
-    if (!f_.truncate(NewSize)) ioError("Cannot truncate", name_);
+    if (!f_.truncate(NewSize)) {
+        // Pending writes go out first: their failure is a full medium.
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) throw EZlZipStreamFull();
+        ioError("Cannot truncate", name_);
+    }
 }
 
 void TZlFileStream::Flush() {
     if (!f_.flush()) throw EZlZipStreamFull();
+}
+
+void TZlFileStream::Close() {
+    if (f_.isOpen() && !f_.close()) throw EZlZipStreamFull();
+}
+
+std::uint64_t TZlFileStream::CopyFrom(TZlFileStream& Source, std::int64_t SourcePos,
+                                      std::uint64_t Count) {
+    errno = 0;
+    const std::int64_t n = f_.copyFrom(Source.f_, SourcePos, Count);
+    if (n < 0) {
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) throw EZlZipStreamFull();
+        ioError("Cannot copy into", name_);
+    }
+    return static_cast<std::uint64_t>(n);
 }
 
 std::size_t TZlMemoryStream::Read(void* Buffer, std::size_t Count) {

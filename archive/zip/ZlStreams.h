@@ -11,31 +11,6 @@
 #include "archive/core/Rtl.h"
 #include "platform/File.h"
 
-// Run-time stream failures, apart from the library's own exceptions: a
-// file that cannot be opened or created, a read that fails or comes short.
-class EStreamError : public Exception {
-public:
-    using Exception::Exception;
-};
-class EFOpenError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-class EFCreateError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-class EReadError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-// An operating-system I/O error; ErrorCode is its errno value.
-class EInOutError : public Exception {
-public:
-    EInOutError(const std::string& text, int code) : Exception(text), ErrorCode(code) {}
-    int ErrorCode;
-};
-
 constexpr int soFromBeginning = 0;
 constexpr int soFromCurrent = 1;
 constexpr int soFromEnd = 2;
@@ -60,6 +35,8 @@ public:
     virtual std::int64_t Seek(std::int64_t Offset, int Origin) = 0;
     virtual void SetSize(std::int64_t NewSize) = 0;
     virtual std::int64_t Size();
+    // Writes out buffered data; EZlZipStreamFull when that fails.
+    virtual void Flush() {}
 
     std::int64_t Position() { return Seek(0, soFromCurrent); }
     void SetPosition(std::int64_t Pos) { Seek(Pos, soFromBeginning); }
@@ -80,8 +57,14 @@ public:
     std::int64_t Seek(std::int64_t Offset, int Origin) override;
     void SetSize(std::int64_t NewSize) override;
     std::int64_t Size() override;
-    // Writes out buffered data; EZlZipStreamFull when that fails.
-    void Flush();
+    void Flush() override;
+    // Closes the file; EZlZipStreamFull when pending data cannot be written.
+    void Close();
+    // Copies Count bytes of Source from SourcePos to this stream's position
+    // (inside the kernel where it can); returns the count copied, less at
+    // the end of Source.
+    std::uint64_t CopyFrom(TZlFileStream& Source, std::int64_t SourcePos, std::uint64_t Count);
+    int Descriptor() const { return f_.descriptor(); }
 
     const std::string& FileName() const { return name_; }
 

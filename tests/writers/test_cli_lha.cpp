@@ -91,10 +91,13 @@ TEST_F(CliLha, AddReportsWhatItCannotDo) {
     r = cli("a -p secret x.lzh top.txt");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("cannot be encrypted"), std::string::npos) << r.err;
+    // Any name but .lzh and .lha goes to the ZIP writer.
     r = cli("a x.zip top.txt");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("writing ZIP archives is not available yet"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(tmp / "x.zip"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(fs::exists(tmp / "x.zip"));
+    const Bytes zip = readFile(tmp / "x.zip");
+    ASSERT_GE(zip.size(), 4u);
+    EXPECT_EQ(Bytes(zip.begin(), zip.begin() + 4), (Bytes{'P', 'K', 3, 4}));
     EXPECT_EQ(cli("a x.lzh").status, 2);
     EXPECT_EQ(cli("a -7 x.lzh top.txt").status, 2);
     EXPECT_EQ(readFile(tmp / "x.lzh"), before);
@@ -118,7 +121,9 @@ TEST_F(CliLha, Delete) {
     r = cli("d none.lzh a.txt");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error 25132: File not found (none.lzh)\n");
-    EXPECT_EQ(cli("d x.zip a").status, 2);
+    r = cli("d x.zip a");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error 25132: File not found (x.zip)\n");
     EXPECT_EQ(cli("d x.lzh").status, 2);
 }
 

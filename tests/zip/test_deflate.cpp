@@ -163,6 +163,21 @@ TEST(Deflate, HigherLevelsAreNotLarger) {
     }
 }
 
+// Small inputs, where levels 7 to 9 look one position ahead: still no
+// larger than level 5, and they decode; either side of the size where the
+// parse changes.
+TEST(Deflate, SmallInputsAtTheHighLevels) {
+    for (std::size_t n : {std::size_t(4000), std::size_t(65535), std::size_t(65536)}) {
+        const Bytes in = mixed(n);
+        const std::size_t five = deflateBuffer(in, 5).size();
+        for (int level : {7, 9}) {
+            const Bytes packed = deflateBuffer(in, level);
+            EXPECT_LE(packed.size(), five) << n << " level " << level;
+            EXPECT_EQ(ownInflate(packed), in) << n << " level " << level;
+        }
+    }
+}
+
 TEST(Deflate, WorkingSetIsFixedAndSmall) {
     for (int level = 1; level <= 9; ++level) {
         EXPECT_GT(Deflater::WorkingSetBytes(level), 1u << 20);

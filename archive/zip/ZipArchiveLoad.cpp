@@ -115,6 +115,11 @@ void TZlZipArchive::LoadArchive() {
     if (detectSplit()) {
         IsSpanned = IsSplit = true;
         loadDiskSet();
+    } else if (lastDiskOfSet()) {
+        // The last disk of a set, which starts with member data or, when a
+        // disk change fell between members, with a header.
+        IsSpanned = true;
+        loadDiskSet();
     } else if (head[0] == 'M' && head[1] == 'Z') {
         IsExecutable = true;
         loadSingleDisk();
@@ -139,10 +144,6 @@ void TZlZipArchive::LoadArchive() {
         } else {
             loadSingleDisk();
         }
-    } else if (lastDiskOfSet()) {
-        // The last disk of a set starts with member data.
-        IsSpanned = true;
-        loadDiskSet();
     } else {
         invalid(*this);
     }

@@ -12,6 +12,7 @@
 
 #include "archive/core/Errors.h"
 #include "archive/extract/Decoder.h"
+#include "archive/extract/MatchCopy.h"
 
 namespace {
 
@@ -430,35 +431,6 @@ int Decoder::dynamicTables() {
     return 0;
 }
 
-// Copies a match of len bytes from dist back; may write up to 15 bytes past
-// the end, which the window margin absorbs.
-inline void copyMatch(std::uint8_t* dst, std::size_t dist, std::size_t len) {
-    const std::uint8_t* src = dst - dist;
-    std::uint8_t* const end = dst + len;
-    if (dist >= 16) {
-        do {
-            std::uint8_t tmp[16];
-            std::memcpy(tmp, src, 16);
-            std::memcpy(dst, tmp, 16);
-            src += 16;
-            dst += 16;
-        } while (dst < end);
-    } else if (dist >= 8) {
-        do {
-            std::uint64_t v;
-            std::memcpy(&v, src, 8);
-            std::memcpy(dst, &v, 8);
-            src += 8;
-            dst += 8;
-        } while (dst < end);
-    } else if (dist == 1) {
-        std::memset(dst, *src, len);
-    } else {
-        do *dst++ = *src++;
-        while (dst < end);
-    }
-}
-
 // D64: a length and its distance can take 60 bits, more than one refill
 // gives; the bit buffer is refilled between them, so the fast path keeps
 // 16 input bytes in reserve instead of 8.
@@ -538,7 +510,7 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
                             result = bad;
                             break;
                         }
-                        copyMatch(out, dist, len);
+                        dec::copyMatch(out, dist, len);
                         out += len;
                     }
                     if (in > inFast || out >= outLimit) break;
@@ -593,7 +565,7 @@ int Decoder::huffman(const std::uint32_t* lt, const std::uint32_t* dt, int bad) 
         const std::size_t dist =
             (e >> 16) + ((saved & ((std::uint64_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 15));
         if ((e & kExc) || dist > std::size_t(s.out - s.histStart)) return bad;
-        copyMatch(s.out, dist, len);
+        dec::copyMatch(s.out, dist, len);
         s.out += len;
     }
 }

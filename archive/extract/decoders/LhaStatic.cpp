@@ -28,6 +28,7 @@
 
 #include "archive/core/Errors.h"
 #include "archive/extract/Decoder.h"
+#include "archive/extract/MatchCopy.h"
 
 namespace dec {
 
@@ -123,34 +124,6 @@ bool buildTable(const std::uint8_t* len, int n, int root, std::uint32_t* table) 
 // symbol: a set with a single symbol.
 void singleSymbol(std::uint32_t* table, int root, std::uint32_t sym) {
     std::fill(table, table + (std::size_t{1} << root), sym << 16);
-}
-
-// Copies len bytes from dist back; overlapping copies repeat the pattern.
-inline void copyMatch(std::uint8_t* dst, std::size_t dist, std::size_t len) {
-    const std::uint8_t* src = dst - dist;
-    std::uint8_t* const end = dst + len;
-    if (dist >= 16) {
-        do {
-            std::uint8_t tmp[16];
-            std::memcpy(tmp, src, 16);
-            std::memcpy(dst, tmp, 16);
-            src += 16;
-            dst += 16;
-        } while (dst < end);
-    } else if (dist >= 8) {
-        do {
-            std::uint64_t v;
-            std::memcpy(&v, src, 8);
-            std::memcpy(dst, &v, 8);
-            src += 8;
-            dst += 8;
-        } while (dst < end);
-    } else if (dist == 1) {
-        std::memset(dst, *src, len);
-    } else {
-        do *dst++ = *src++;
-        while (dst < end);
-    }
 }
 
 class LhaStaticDecoder : public Decoder {

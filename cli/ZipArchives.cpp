@@ -97,6 +97,7 @@ int zipAdd(const ZipAddOptions& o) {
                              : o.level == 9 ? doMaximum
                                             : doNormal);
         z.SetPassword(o.password);
+        z.SetEncryption(o.aesBits == 0 ? zeTraditional : o.aesBits == 128 ? zeAes128 : zeAes256);
         z.OnProcessItemFailure = [&](TObject*, TZlArchiveItem* item, TZlProcessType,
                                      TZlErrorClass cls, int code) {
             printFailure(item->FileName(), failureText(cls, code));

@@ -16,6 +16,9 @@ struct ZipAddOptions {
     bool junkPaths = false;
     int level = -1; // -1 the default; 0 stores; 1, 3, 5, 9
     std::string password;
+    // With a password: WinZip AES with this key length (128 or 256), or
+    // 0 for traditional encryption.
+    int aesBits = 256;
     std::string archive;
     std::vector<std::string> files;
 };

@@ -19,6 +19,8 @@ struct Options {
     int level = -1; // -0 stores
     bool password = false;
     std::string passwordText;
+    // 256 or 128: AES; 0: traditional; -1: not chosen (AES-256).
+    int aesBits = -1;
     bool junkPaths = false;
     std::string archive;
     std::vector<std::string> files;
@@ -26,7 +28,8 @@ struct Options {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: olmek-cli a [-r] [-0|-1|-3|-5|-9] [-p PASSWORD] [-j] ARCHIVE FILE...\n");
+                 "usage: olmek-cli a [-r] [-0|-1|-3|-5|-9] [-p PASSWORD [--aes[=128|=256] | "
+                 "--zipcrypto]] [-j] ARCHIVE FILE...\n");
     return 2;
 }
 
@@ -85,6 +88,7 @@ int addZip(const Options& o) {
     z.junkPaths = o.junkPaths;
     z.level = o.level;
     z.password = o.passwordText;
+    z.aesBits = o.aesBits < 0 ? 256 : o.aesBits;
     z.archive = o.archive;
     z.files = o.files;
     return cli::zipAdd(z);
@@ -102,6 +106,14 @@ int run(const std::vector<std::string>& args) {
         else if (a == "-p" && i + 1 < args.size()) {
             o.password = true;
             o.passwordText = args[++i];
+        } else if (a == "--aes" || a == "--aes=256" || a == "--aes=128" || a == "--zipcrypto") {
+            const int bits = a == "--zipcrypto" ? 0 : a == "--aes=128" ? 128 : 256;
+            if (o.aesBits >= 0 && o.aesBits != bits) {
+                std::fprintf(stderr,
+                             "olmek-cli a: choose one of --aes, --aes=128 and --zipcrypto\n");
+                return 2;
+            }
+            o.aesBits = bits;
         } else if (a.size() == 2 && a[0] == '-' &&
                    std::string("01359").find(a[1]) != std::string::npos)
             o.level = a[1] - '0';
@@ -114,6 +126,10 @@ int run(const std::vector<std::string>& args) {
             rest.push_back(a);
     }
     if (rest.size() < 2) return usage();
+    if (o.aesBits >= 0 && !o.password) {
+        std::fprintf(stderr, "olmek-cli a: --aes and --zipcrypto need a password (-p)\n");
+        return 2;
+    }
     o.archive = rest[0];
     o.files.assign(rest.begin() + 1, rest.end());
     switch (cli::writerFor(o.archive)) {
@@ -126,10 +142,12 @@ int run(const std::vector<std::string>& args) {
 }
 
 const bool registered = cli::registerVerb(
-    {"a", "a [-r] [-0|-1|-3|-5|-9] [-p PASSWORD] [-j] ARCHIVE FILE...",
+    {"a",
+     "a [-r] [-0|-1|-3|-5|-9] [-p PASSWORD [--aes[=128|=256] | --zipcrypto]] [-j] ARCHIVE FILE...",
      "Add files to an archive, made when missing (.lzh and .lha: LHA, others: ZIP, where a name "
      "it holds is replaced); a folder adds the files in it, -r those of its subfolders too; -0 "
-     "stores, -9 compresses most, -p encrypts (ZIP), -j drops folder names.",
+     "stores, -9 compresses most, -p encrypts (ZIP) with AES-256 (--aes=128: AES-128; "
+     "--zipcrypto: the old, weak ZIP encryption, for tools without AES), -j drops folder names.",
      run});
 
 } // namespace

@@ -243,6 +243,18 @@ std::string withoutExtraBlocks(std::string_view extra, std::initializer_list<std
     return out;
 }
 
+std::string aesExtraBlock(const AesExtra& a) {
+    std::vector<std::uint8_t> b;
+    put16(b, kAesExtraId);
+    put16(b, 7);
+    put16(b, a.Version);
+    b.push_back('A');
+    b.push_back('E');
+    b.push_back(a.Strength);
+    put16(b, a.Method);
+    return std::string(b.begin(), b.end());
+}
+
 bool localNeedsZip64(std::uint64_t packed, std::uint64_t unpacked) {
     return packed >= kSaturated32 || unpacked >= kSaturated32;
 }

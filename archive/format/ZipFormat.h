@@ -171,6 +171,9 @@ std::optional<AesExtra> findAesExtra(std::span<const std::uint8_t> extra);
 // The extra field without the blocks of the given ids.
 std::string withoutExtraBlocks(std::string_view extra, std::initializer_list<std::uint16_t> ids);
 
+// The 11-byte AES extra block (id, size, version, "AE", strength, method).
+std::string aesExtraBlock(const AesExtra& a);
+
 // A local header.  `extra` must not hold a ZIP64 block: one is added when
 // a size needs it (with both sizes, as the format wants in local headers).
 void appendLocal(std::vector<std::uint8_t>& out, const LocalHeader& h, std::string_view name,

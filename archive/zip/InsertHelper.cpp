@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "archive/core/Crc.h"
+#include "archive/format/ZipFormat.h"
 #include "archive/zip/ZipHelper.h"
 #include "archive/zip/ZlExceptions.h"
 #include "platform/FileSystem.h"
@@ -74,7 +75,12 @@ void ZlInsertHelper(const TZlInsertSettings& Settings, TZlZipItem& Item, TZlStre
     Item.SetVersionMadeBy(kVersionMadeBy);
 
     const bool encrypting = !Settings.Password.empty();
-    if (encrypting) {
+    const bool aes = encrypting && Settings.Encryption != zeTraditional;
+    const std::uint8_t strength = Settings.Encryption == zeAes128 ? 1 : 3;
+    if (aes) {
+        Item.Decoder = std::make_unique<TZlAesEncoder>(Settings.Password, strength);
+        Item.Decoder->WriteEncryptionHeader(OutStream);
+    } else if (encrypting) {
         // The header's check byte needs the CRC before the data is written.
         const std::uint32_t crc = crcOfStream(file);
         Item.SetCRC32(crc);
@@ -88,15 +94,30 @@ void ZlInsertHelper(const TZlInsertSettings& Settings, TZlZipItem& Item, TZlStre
     helper.DeflationOption = Settings.DeflationOption;
     helper.OnProgress = Settings.OnProgress;
     helper.Execute();
-    if (encrypting && helper.CRC != Item.CRC32()) throw EZlZipBadCRC();
+    if (encrypting && !aes && helper.CRC != Item.CRC32()) throw EZlZipBadCRC();
+    if (aes) Item.Decoder->WriteEncryptionTrailer(OutStream);
 
-    Item.SetCRC32(helper.CRC);
+    Item.SetCRC32(aes ? 0 : helper.CRC);
     Item.SetUncompressedSize(helper.BytesIn);
     Item.SetInternalFileAttributes(helper.IsText() ? 1 : 0);
-    Item.SetCompressionMethod(helper.Method);
-    Item.SetVersionNeededToExtract(helper.Method == 8 ? 20 : 10);
+    // A stale AES block would describe data this member no longer has.
+    std::string extra = zip::withoutExtraBlocks(Item.ExtraField(), {zip::kAesExtraId});
+    if (aes) {
+        zip::AesExtra x;
+        x.Version = 2;
+        x.Strength = strength;
+        x.Method = helper.Method;
+        extra += zip::aesExtraBlock(x);
+        Item.SetCompressionMethod(zip::kMethodAes);
+        Item.SetVersionNeededToExtract(51);
+    } else {
+        Item.SetCompressionMethod(helper.Method);
+        Item.SetVersionNeededToExtract(helper.Method == 8 ? 20 : 10);
+    }
+    Item.SetExtraField(extra);
     if (encrypting) {
-        Item.SetCompressedSize(helper.CompressedSize + TZlZDecoder::HeaderSize);
+        Item.SetCompressedSize(helper.CompressedSize + Item.Decoder->HeaderBytes() +
+                               Item.Decoder->TrailerBytes());
         Item.SetGeneralPurposeBitFlag(Item.GeneralPurposeBitFlag() | 1);
     } else {
         Item.SetCompressedSize(helper.CompressedSize);

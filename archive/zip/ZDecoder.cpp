@@ -27,3 +27,19 @@ void TZlZDecoder::WriteEncryptionHeader(TZlStream& OutStream) {
     MakeEncryptionHeader(h);
     OutStream.WriteBuffer(h, HeaderSize);
 }
+
+TZlAesEncoder::TZlAesEncoder(const std::string& Password, std::uint8_t Strength)
+    : password_(Password), strength_(Strength) {}
+
+void TZlAesEncoder::WriteEncryptionHeader(TZlStream& OutStream) {
+    std::uint8_t h[zipaes::kMaxSaltSize + zipaes::kVerifierSize];
+    if (!enc_.start(password_, strength_, h))
+        throw EInOutError("Cannot start AES encryption: no random salt or keys", EIO);
+    OutStream.WriteBuffer(h, HeaderBytes());
+}
+
+void TZlAesEncoder::WriteEncryptionTrailer(TZlStream& OutStream) {
+    std::uint8_t code[zipaes::kAuthCodeSize];
+    enc_.finish(code);
+    OutStream.WriteBuffer(code, sizeof code);
+}

@@ -204,6 +204,7 @@ public:
     TZlRequestDiskEvent OnRequestBlankDisk;
 
     std::string Password;
+    TZlZipEncryption Encryption = zeTraditional;
     TZlZipSupportedMethod CompressionMethodToUse = smBestMethod;
     TZlZipDeflationOption DeflationOption = doNormal;
 

@@ -82,6 +82,7 @@ void TZlCustomZipper::CopyToArchive() {
     a.DeflationOption = deflation_;
     a.DOSMode = dosMode_;
     a.Password = password_;
+    a.Encryption = encryption_;
     a.StoreOptions = storeOptions_;
     a.OnConfirmSave = [this](TObject*, bool& confirm) {
         if (OnConfirmSave) OnConfirmSave(this, confirm);
@@ -100,6 +101,7 @@ void TZlCustomZipper::CopyToArchive() {
         TZlInsertSettings s;
         s.BaseDirectory = sender->BaseDirectory();
         s.Password = sender->Password;
+        s.Encryption = sender->Encryption;
         s.CompressionMethodToUse = sender->CompressionMethodToUse;
         s.DeflationOption = sender->DeflationOption;
         s.OnProgress = [sender, &item](std::uint8_t pct, bool&) {
@@ -152,6 +154,11 @@ void TZlCustomZipper::SetDOSMode(bool Value) {
 void TZlCustomZipper::SetPassword(const std::string& Value) {
     password_ = Value;
     if (archive_) archive_->Password = Value;
+}
+
+void TZlCustomZipper::SetEncryption(TZlZipEncryption Value) {
+    encryption_ = Value;
+    if (archive_) archive_->Encryption = Value;
 }
 
 void TZlCustomZipper::SetStoreOptions(TZlStoreOptions Value) {

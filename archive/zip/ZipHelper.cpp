@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kStoreChunk = 1 << 16;
 }
 
-TZlZipHelper::TZlZipHelper(TZlStream& InStream, TZlZDecoder* Encryptor, TZlStream& OutStream)
+TZlZipHelper::TZlZipHelper(TZlStream& InStream, TZlMemberCipher* Encryptor, TZlStream& OutStream)
     : InSize(static_cast<std::uint64_t>(InStream.Size())), in_(InStream), enc_(Encryptor),
       out_(OutStream) {}
 
@@ -81,7 +81,7 @@ void TZlZipHelper::Execute() {
             // keys, since the old keys have run over the discarded data.
             const std::int64_t attemptEnd = out_.Position();
             std::int64_t at = start;
-            if (enc_) at -= static_cast<std::int64_t>(TZlZDecoder::HeaderSize);
+            if (enc_) at -= static_cast<std::int64_t>(enc_->HeaderBytes());
             out_.SetPosition(at);
             if (enc_) enc_->WriteEncryptionHeader(out_);
             Method = 0;

@@ -15,10 +15,11 @@
 
 class TZlZipHelper : public TObject {
 public:
-    // With an Encryptor, its 12-byte header must stand right before
-    // OutStream's position: a member that falls back to storing gets a new
-    // header there, and new keys, for the stored copy.
-    TZlZipHelper(TZlStream& InStream, TZlZDecoder* Encryptor, TZlStream& OutStream);
+    // With an Encryptor, its header must stand right before OutStream's
+    // position: a member that falls back to storing gets a new header
+    // there, and new keys, for the stored copy.  Its trailer is the
+    // caller's to write.
+    TZlZipHelper(TZlStream& InStream, TZlMemberCipher* Encryptor, TZlStream& OutStream);
 
     // Raises EZlZipUnsupported for a method other than 0, 8 and 11, and
     // EZlUserAbort when a progress handler sets Abort; stream errors pass
@@ -37,7 +38,7 @@ public:
     std::uint32_t CRC = 0;
     std::uint64_t InSize = 0;         // the input's size when created
     std::uint64_t BytesIn = 0;        // bytes read
-    std::uint64_t CompressedSize = 0; // without the encryption header
+    std::uint64_t CompressedSize = 0; // without the encryption header and trailer
     std::uint8_t FileType = 2;        // 0 binary, 1 text, 2 unknown
 
 private:
@@ -46,7 +47,7 @@ private:
     void progress(std::uint64_t done);
 
     TZlStream& in_;
-    TZlZDecoder* enc_;
+    TZlMemberCipher* enc_;
     TZlStream& out_;
     std::uint32_t crc_ = 0xFFFFFFFF;
     std::uint64_t reportedAt_ = 0;

@@ -99,7 +99,7 @@ public:
     const TZlZipDirectoryFileHeader& Record() const { return rec_; }
 
     // The member's cipher while it is being encrypted.
-    std::unique_ptr<TZlZDecoder> Decoder;
+    std::unique_ptr<TZlMemberCipher> Decoder;
 
 private:
     TZlZipDirectoryFileHeader rec_;

@@ -30,6 +30,10 @@ public:
     void SetDOSMode(bool Value);
     const std::string& Password() const { return password_; }
     void SetPassword(const std::string& Value);
+    // How a password encrypts new members; traditional unless set, since
+    // the library's own unzipper and old tools read only that.
+    TZlZipEncryption Encryption() const { return encryption_; }
+    void SetEncryption(TZlZipEncryption Value);
     TZlStoreOptions StoreOptions() const { return storeOptions_; }
     void SetStoreOptions(TZlStoreOptions Value);
 
@@ -54,6 +58,7 @@ private:
     TZlZipDeflationOption deflation_ = doNormal;
     bool dosMode_ = false;
     std::string password_;
+    TZlZipEncryption encryption_ = zeTraditional;
     TZlStoreOptions storeOptions_{soStripDrive, soRemoveDots};
 };
 

@@ -19,6 +19,15 @@ enum TZlZipSupportedMethod : std::uint8_t {
     smBestMethod = 2,
 };
 
+// How members are encrypted when a password is set: traditional PKWARE
+// encryption (weak; for old tools) or WinZip AES (AE-2) with a 128 or
+// 256-bit key.
+enum TZlZipEncryption : std::uint8_t {
+    zeTraditional = 0,
+    zeAes128 = 1,
+    zeAes256 = 2,
+};
+
 enum TZlArchiveState : std::uint8_t {
     stInvalid = 0,
     stIdle = 1,

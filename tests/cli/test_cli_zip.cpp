@@ -68,7 +68,7 @@ TEST_F(CliZip, LevelsPasswordsAndStoredNames) {
     EXPECT_EQ(runCli("a -1 one.zip tree/a.txt", dir.path()).status, 0);
     EXPECT_EQ(runCli("a -9 nine.zip tree/a.txt", dir.path()).status, 0);
     EXPECT_LE(fs::file_size(dir / "nine.zip"), fs::file_size(dir / "one.zip"));
-    EXPECT_EQ(runCli("a -j -p 'se cret' pw.zip tree/sub/b.txt", dir.path()).status, 0);
+    EXPECT_EQ(runCli("a -j -p 'se cret' --zipcrypto pw.zip tree/sub/b.txt", dir.path()).status, 0);
     EXPECT_EQ(unzipList("pw.zip"), "b.txt\n");
     EXPECT_EQ(run("unzip -tq -P 'se cret' " + shellQuote(dir / "pw.zip") + " >/dev/null"), 0);
     EXPECT_NE(run("unzip -tq -P wrong " + shellQuote(dir / "pw.zip") + " >/dev/null 2>&1"), 0);
@@ -76,6 +76,59 @@ TEST_F(CliZip, LevelsPasswordsAndStoredNames) {
     fs::create_directories(dir / "work");
     EXPECT_EQ(runCli("a ../up.zip ../tree/sub/b.txt", dir / "work").status, 0);
     EXPECT_EQ(unzipList("up.zip"), "tree/sub/b.txt\n");
+}
+
+// A password gives AES-256 unless told otherwise; 7z and the program's
+// own extractor read the members back, adding and deleting keep the
+// others whole, and the old encryption stays a choice.
+TEST_F(CliZip, PasswordsEncryptWithAes) {
+    if (!haveTool("7z")) GTEST_SKIP() << "7z not installed";
+    const auto method = [&](const std::string& zip) {
+        const std::string l = runOutput("7z l -slt -pwho " + shellQuote(dir / zip));
+        std::string m;
+        for (std::size_t at = 0; (at = l.find("\nMethod = ", at)) != std::string::npos; ++at)
+            m += l.substr(at + 10, l.find('\n', at + 1) - at - 10) + ";";
+        return m;
+    };
+    const auto sevenZipTest = [&](const std::string& zip, const std::string& pw) {
+        return run("7z t -p" + shellQuote(pw) + " " + shellQuote(dir / zip) + " >/dev/null 2>&1");
+    };
+    ASSERT_EQ(runCli("a -r -p 'pa ss' aes.zip tree", dir.path()).status, 0);
+    EXPECT_EQ(method("aes.zip"), "AES-256 Store;AES-256 Deflate;AES-256 Deflate;AES-256 Deflate;");
+    EXPECT_EQ(sevenZipTest("aes.zip", "pa ss"), 0);
+    EXPECT_NE(sevenZipTest("aes.zip", "pa sS"), 0);
+    ASSERT_EQ(run("cd " + shellQuote(dir.path()) + " && 7z x -y '-ppa ss' -o7z aes.zip >/dev/null"),
+              0);
+    EXPECT_EQ(readTree(dir / "7z/tree"), readTree(dir / "tree"));
+    CliRun r = runCli("x -d own -p 'pa ss' aes.zip", dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readTree(dir / "own/tree"), readTree(dir / "tree"));
+    r = runCli("t -p wrong aes.zip", dir.path());
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err.find("CRC"), std::string::npos) << r.err;
+
+    // Another member, AES-128, then a deletion: the others are untouched.
+    writeFile(dir / "new.txt", text(9000, 'n'));
+    ASSERT_EQ(runCli("a -p 'pa ss' --aes=128 aes.zip new.txt", dir.path()).status, 0);
+    ASSERT_EQ(runCli("d aes.zip tree/sub/b.txt", dir.path()).status, 0);
+    EXPECT_EQ(method("aes.zip"), "AES-256 Store;AES-256 Deflate;AES-256 Deflate;AES-128 Deflate;");
+    EXPECT_EQ(sevenZipTest("aes.zip", "pa ss"), 0);
+    fs::remove_all(dir / "own");
+    r = runCli("x -d own -p 'pa ss' aes.zip", dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    Tree want = readTree(dir / "tree");
+    want.erase("sub/b.txt");
+    EXPECT_EQ(readTree(dir / "own/tree"), want);
+    EXPECT_EQ(readFile(dir / "own/new.txt"), readFile(dir / "new.txt"));
+
+    ASSERT_EQ(runCli("a -j -p pw --aes old.zip tree/a.txt", dir.path()).status, 0);
+    EXPECT_EQ(method("old.zip"), "AES-256 Deflate;");
+    ASSERT_EQ(runCli("a -j -p pw --zipcrypto old.zip tree/sub/b.txt", dir.path()).status, 0);
+    EXPECT_EQ(method("old.zip"), "AES-256 Deflate;ZipCrypto Deflate;");
+    EXPECT_EQ(runCli("a --aes no.zip tree/a.txt", dir.path()).status, 2);
+    EXPECT_EQ(runCli("a -p x --aes --zipcrypto no.zip tree/a.txt", dir.path()).status, 2);
+    EXPECT_EQ(runCli("a -p x --aes no.lzh tree/a.txt", dir.path()).status, 2);
+    EXPECT_FALSE(fs::exists(dir / "no.zip"));
 }
 
 TEST_F(CliZip, AddingANameAgainReplacesTheMember) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -91,6 +92,32 @@ inline void expectPeersAccept(const std::string& zip, const std::string& passwor
     if (r.ran) {
         EXPECT_EQ(r.status, 0) << "bsdtar -tf " << zip << "\n" << r.output;
     }
+}
+
+// For archives with AES members, which unzip cannot read: 7z tests them
+// with the password and refuses them with a wrong one, 7z and (when its
+// libarchive has the crypto) bsdtar extract `want`.
+inline void expectAesPeers(const std::string& zip, const Tree& want, const std::string& work,
+                           const std::string& password) {
+    PeerResult r = peer("7z", "7z t -p" + q(password) + " " + q(zip));
+    if (!r.ran) return;
+    EXPECT_EQ(r.status, 0) << "7z t " << zip << "\n" << r.output;
+    r = peer("7z", "7z t -p" + q(password + "x") + " " + q(zip));
+    EXPECT_NE(r.status, 0) << "7z t with a wrong password passed\n" << r.output;
+    fs::create_directories(work);
+    r = peer("7z", "7z x -y -p" + q(password) + " -o" + q(work + "/7z") + " " + q(zip));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(readTree(work + "/7z"), want) << "7z extracted other files";
+    fs::create_directories(work + "/bsdtar");
+    r = peer("bsdtar", "bsdtar --passphrase " + q(password) + " -xf " + q(zip) + " -C " +
+                           q(work + "/bsdtar"));
+    if (!r.ran) return;
+    if (r.status != 0 && r.output.find("upport") != std::string::npos) {
+        std::printf("bsdtar here cannot decrypt AES: %s\n", r.output.c_str());
+        return;
+    }
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(readTree(work + "/bsdtar"), want) << "bsdtar extracted other files";
 }
 
 // Extracts with each peer into its own folder and compares with `want`.

@@ -75,6 +75,45 @@ TEST(ArchiveInterop, LibraryArchivesPassThePeersThroughChanges) {
     }
 }
 
+// AES members (256 and 128 bit) through the same changes; 7z checks the
+// password both ways.
+TEST(ArchiveInterop, AesArchivesPassThePeersThroughChanges) {
+    for (const TZlZipEncryption enc : {zeAes256, zeAes128}) {
+        SCOPED_TRACE(enc);
+        TempDir d;
+        Tree tree = sampleTree();
+        writeTree(d / "src", tree);
+        const std::string zip = d / "aes.zip";
+        TZlZipper z;
+        z.SetBaseDirectory(d / "src");
+        z.SetPassword("pa ss");
+        z.SetEncryption(enc);
+        z.SetFileName(zip);
+        addTree(z, "*");
+        z.Save();
+        expectAesPeers(zip, tree, d / "x1", "pa ss");
+
+        Tree more;
+        more["more/new.txt"] = textBytes(12345, 11);
+        more["more/zero"] = {};
+        writeTree(d / "src", more);
+        addTree(z, "more/*");
+        z.DeleteFiles("sub/b.bin");
+        z.Save();
+        tree.insert(more.begin(), more.end());
+        tree.erase("sub/b.bin");
+        expectAesPeers(zip, tree, d / "x2", "pa ss");
+
+        TZlZipArchive& a = *z.Archive();
+        for (int i = 0; i < a.Count(); ++i)
+            if (a.Items(i)->FileName() == "sub/x.exe") z.Move(a.Items(i), "bin/x renamed.exe");
+        z.Save();
+        tree["bin/x renamed.exe"] = tree["sub/x.exe"];
+        tree.erase("sub/x.exe");
+        expectAesPeers(zip, tree, d / "x3", "pa ss");
+    }
+}
+
 // Archives of the peers: loaded, a member added and one deleted, saved,
 // and still accepted by every peer with the right contents.
 TEST(ArchiveInterop, PeerArchivesTakeAddsAndDeletes) {

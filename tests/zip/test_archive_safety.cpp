@@ -51,6 +51,7 @@ void bindInsert(TZlZipArchive& a) {
         TZlInsertSettings set;
         set.BaseDirectory = s->BaseDirectory();
         set.Password = s->Password;
+        set.Encryption = s->Encryption;
         set.OnProgress = [s, &item](std::uint8_t p, bool&) { s->ItemProgress(&item, p); };
         ZlInsertHelper(set, item, out);
     };
@@ -163,6 +164,50 @@ TEST_F(SaveSafety, AFullDiskAtAnyByteLeavesTheArchiveAlone) {
     a.Save();
     EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(dir / "a.zip")), fullSize);
     expectPeersAccept(dir / "a.zip");
+}
+
+// AES members added to an archive: a full disk anywhere, the authentication
+// code included, leaves the archive as it was; with room, 7z reads the
+// new members with the password.
+TEST_F(SaveSafety, AFullDiskWhileAddingAesMembersLeavesTheArchiveAlone) {
+    const auto aesChange = [this](TZlZipArchive& a) {
+        a.Password = "pw";
+        a.Encryption = zeAes256;
+        change(a);
+    };
+    std::int64_t fullSize = 0;
+    {
+        TempDir probe;
+        fs::copy_file(dir / "a.zip", probe / "a.zip");
+        TZlZipArchive a(probe / "a.zip", fmOpenReadWrite);
+        a.Load();
+        aesChange(a);
+        a.Save();
+        fullSize = static_cast<std::int64_t>(fs::file_size(probe / "a.zip"));
+    }
+    ASSERT_GT(fullSize, 1000);
+    std::vector<std::int64_t> limits = {0, 30, fullSize / 2, fullSize - 23, fullSize - 1};
+    for (std::int64_t at = 1; at < fullSize; at += fullSize / 23) limits.push_back(at);
+    for (std::int64_t limit : limits) {
+        SCOPED_TRACE(limit);
+        FullDiskArchive a(dir / "a.zip", limit);
+        a.Load();
+        aesChange(a);
+        EXPECT_THROW(a.Save(), EZlZipStreamFull);
+        expectUntouched();
+        EXPECT_TRUE(a.IsDirty);
+    }
+    FullDiskArchive a(dir / "a.zip", fullSize);
+    a.Load();
+    aesChange(a);
+    a.Save();
+    Tree want = sampleTree();
+    want.erase("sub/b.bin");
+    want["renamed.txt"] = want["a.txt"];
+    want.erase("a.txt");
+    want["new1.txt"] = textBytes(40000, 21);
+    want["new2.bin"] = randomBytes(9000, 22);
+    expectAesPeers(dir / "a.zip", want, dir / "x", "pw");
 }
 
 // The same with a real file-size limit, in a child process, so that the

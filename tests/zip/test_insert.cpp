@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "archive/core/Crc.h"
+#include "archive/extract/ZipAes.h"
 #include "archive/extract/ZipCrypto.h"
 #include "archive/extract/decoders/Inflate.h"
+#include "archive/format/ZipFormat.h"
 #include "archive/zip/InsertHelper.h"
 #include "archive/zip/ZlExceptions.h"
 #include "platform/FileSystem.h"
@@ -142,6 +144,69 @@ TEST(InsertHelper, EncryptedMemberCarriesTheHeaderAndFlag) {
     Bytes out;
     ASSERT_EQ(inflateBuffer(body, out), 0);
     EXPECT_EQ(out, text);
+}
+
+// AES members: method 99, the AE-2 extra block naming the real method,
+// salt and verifier in front, the authentication code behind, CRC 0; an
+// incompressible file under "best method" is stored under a fresh salt.
+TEST(InsertHelper, AesMembersCarryTheirFrameAndDecryptBack) {
+    TempDir dir;
+    const Bytes text = ziptest::textBytes(70000);
+    const Bytes noise = ziptest::randomBytes(70000, 5);
+    testsupport::writeFile(dir / "text", text);
+    testsupport::writeFile(dir / "noise", noise);
+    testsupport::writeFile(dir / "empty", Bytes());
+    const struct {
+        const char* file;
+        TZlZipSupportedMethod method;
+        TZlZipEncryption enc;
+        std::uint8_t strength;
+        std::uint16_t realMethod;
+    } cases[] = {
+        {"text", smDeflated, zeAes256, 3, 8},    {"text", smBestMethod, zeAes128, 1, 8},
+        {"text", smStored, zeAes256, 3, 0},      {"noise", smBestMethod, zeAes256, 3, 0},
+        {"noise", smBestMethod, zeAes128, 1, 0}, {"empty", smBestMethod, zeAes256, 3, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.method) + " " +
+                     std::to_string(c.enc));
+        TZlInsertSettings s = settings(c.method, doNormal, "pass word");
+        s.Encryption = c.enc;
+        const Inserted r = insert(dir / c.file, s);
+        const TZlZipItem& it = *r.item;
+        EXPECT_EQ(it.CompressionMethod(), zip::kMethodAes);
+        EXPECT_EQ(it.GeneralPurposeBitFlag(), 1);
+        EXPECT_EQ(it.VersionNeededToExtract(), 51);
+        EXPECT_EQ(it.CRC32(), 0u);
+        const std::string& x = it.ExtraField();
+        std::string block("\x01\x99\x07\x00\x02\x00"
+                          "AE",
+                          8);
+        block += {static_cast<char>(c.strength), static_cast<char>(c.realMethod), '\0'};
+        EXPECT_EQ(x, block);
+        const auto aes =
+            zip::findAesExtra(std::span(reinterpret_cast<const std::uint8_t*>(x.data()), x.size()));
+        ASSERT_TRUE(aes);
+
+        const std::size_t head = zipaes::headerSize(c.strength);
+        ASSERT_GE(r.data.size(), head + zipaes::kAuthCodeSize);
+        zipaes::Decrypter d(c.strength);
+        ASSERT_TRUE(d.tryPassword("pass word", r.data.data()));
+        Bytes body(r.data.begin() + static_cast<std::ptrdiff_t>(head),
+                   r.data.end() - zipaes::kAuthCodeSize);
+        d.decrypt(body.data(), body.size());
+        EXPECT_TRUE(d.authentic(r.data.data() + r.data.size() - zipaes::kAuthCodeSize));
+        const Bytes& want = std::string(c.file) == "text"    ? text
+                            : std::string(c.file) == "noise" ? noise
+                                                             : Bytes();
+        if (c.realMethod == 8) {
+            Bytes out;
+            ASSERT_EQ(inflateBuffer(body, out), 0);
+            EXPECT_EQ(out, want);
+        } else {
+            EXPECT_EQ(body, want);
+        }
+    }
 }
 
 TEST(InsertHelper, FailuresReleaseTheCipher) {

@@ -162,14 +162,17 @@ void Commands::DecompressFile() {
 
 Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcType type,
                                                  const QString& target) {
-    // ZIP archives go through the ZIP library where the build has it.
-    if (app::zipLibraryAvailable() && app::zipWritable(type)) {
+    // ZIP archives go through the ZIP library, unless it cannot decode
+    // some member: then the archive extractor takes them.
+    if (app::zipWritable(type)) {
         switch (app::zipExtractAll(&frame_, archive, target)) {
         case app::ZipExtractResult::Cancelled:
             return ExtractResult::Cancelled;
         case app::ZipExtractResult::Done:
         case app::ZipExtractResult::Failed:
             return ExtractResult::Done;
+        case app::ZipExtractResult::NotForTheLibrary:
+            break;
         }
     }
     std::unique_ptr<TUnBase> x = ExtractorTable::instance().make(type);

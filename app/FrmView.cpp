@@ -553,8 +553,8 @@ void TfrmView::Delete() {
 void TfrmView::Add() {
     if (busy_) return;
     const TArcType type = ArcLister2->ArcType();
-    // Without the writer, or for other archive types, this only explains.
-    if (!app::zipLibraryAvailable() || !app::zipWritable(type)) {
+    // Other archive types are only explained.
+    if (!app::zipWritable(type)) {
         app::zipAddFile(this, windowTitle(), type, {});
         return;
     }

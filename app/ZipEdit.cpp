@@ -2,14 +2,6 @@
 
 #include "desktop/MessageBox.h"
 
-// The ZIP archive library is used where the build has it; without it the
-// commands say that they are not available yet.
-#if __has_include("archive/zip/Zipper.h")
-#define OLMEK_HAVE_ZIP_LIBRARY 1
-#else
-#define OLMEK_HAVE_ZIP_LIBRARY 0
-#endif
-
 namespace app {
 
 bool zipWritable(TArcType type) {
@@ -18,7 +10,6 @@ bool zipWritable(TArcType type) {
 
 } // namespace app
 
-#if OLMEK_HAVE_ZIP_LIBRARY
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -29,6 +20,8 @@ bool zipWritable(TArcType type) {
 
 #include "app/Dialogs.h"
 #include "app/Forms.h"
+#include "archive/extract/Decoder.h"
+#include "archive/format/ZipFormat.h"
 #include "archive/zip/UnZipper.h"
 #include "archive/zip/Zipper.h"
 #include "archive/zip/ZlExceptions.h"
@@ -54,6 +47,16 @@ QString failureText(TZlErrorClass cls, int code) {
     default:
         return "error " + QString::number(code);
     }
+}
+
+// Whether the library decodes every member (AES-encrypted members and the
+// newer methods are the extractor's).
+bool decodesEveryMember(TZlZipArchive& a) {
+    for (int i = 0; i < a.Count(); ++i)
+        if (auto* z = dynamic_cast<TZlZipItem*>(a.Items(i)))
+            if (!dec::canDecode(fmt::findMethod(zip::methods(), z->CompressionMethod())))
+                return false;
+    return true;
 }
 
 QString memberName(const TZlArchiveItem* item) {
@@ -110,10 +113,6 @@ bool changeArchive(QWidget* owner, const QString& archive, Change&& change) {
 
 } // namespace
 
-bool zipLibraryAvailable() {
-    return true;
-}
-
 bool zipDeleteMembers(QWidget* owner, const QString& archive, TArcType type,
                       const QStringList& names) {
     if (!checkWritable(owner, type)) return false;
@@ -151,10 +150,9 @@ ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QSt
     u.OnNeedPassword = [&](TObject*, std::string& password) {
         TfrmPassword* prompt = forms::frmPassword();
         prompt->setWindowTitle(QFileInfo(archive).fileName());
-        if (prompt->exec() == QDialog::Accepted)
-            password = prompt->txtPassword()->text().toStdString();
-        else
-            password.clear();
+        // Cancel ends the extraction instead of trying an empty password.
+        if (prompt->exec() != QDialog::Accepted) throw EZlUserAbort();
+        password = prompt->txtPassword()->text().toStdString();
     };
     // Cancel takes effect between members: the one being written is
     // finished, and nothing after it is started.
@@ -187,6 +185,10 @@ ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QSt
     try {
         u.SetFileName(archive.toStdString());
         if (!u.Archive()) throw Exception("The archive could not be opened.");
+        if (!decodesEveryMember(*u.Archive())) {
+            p->hide();
+            return ZipExtractResult::NotForTheLibrary;
+        }
         u.SetBaseDirectory(target.toStdString());
         u.ExtractFiles("*.*");
     } catch (const EZlUserAbort&) {
@@ -205,38 +207,3 @@ ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QSt
 }
 
 } // namespace app
-
-#else
-
-namespace app {
-
-namespace {
-
-void notAvailable(QWidget* owner) {
-    desk::showInformation("This command is not available yet.", owner);
-}
-
-} // namespace
-
-bool zipLibraryAvailable() {
-    return false;
-}
-
-bool zipDeleteMembers(QWidget* owner, const QString&, TArcType, const QStringList&) {
-    notAvailable(owner);
-    return false;
-}
-
-bool zipAddFile(QWidget* owner, const QString&, TArcType, const QString&) {
-    notAvailable(owner);
-    return false;
-}
-
-ZipExtractResult zipExtractAll(QWidget* owner, const QString&, const QString&) {
-    notAvailable(owner);
-    return ZipExtractResult::Failed;
-}
-
-} // namespace app
-
-#endif

@@ -1,7 +1,6 @@
 // What the program does with the ZIP archive library: the viewer's Delete
 // and Add, and Decompress File for ZIP archives.  Everything it needs
-// from the library is here, so that a build without the library only has
-// to say so in one place.
+// from the library is here.
 #pragma once
 
 #include <QString>
@@ -12,9 +11,6 @@
 class QWidget;
 
 namespace app {
-
-// Whether this build has the ZIP archive library.
-bool zipLibraryAvailable();
 
 // The archive types the library changes and extracts (plain and
 // self-extracting ZIP).
@@ -31,11 +27,12 @@ bool zipDeleteMembers(QWidget* owner, const QString& archive, TArcType type,
 // rules.
 bool zipAddFile(QWidget* owner, const QString& archive, TArcType type, const QString& file);
 
-enum class ZipExtractResult { Done, Cancelled, Failed };
+// NotForTheLibrary: some member is AES-encrypted or packed with a method
+// only the archive extractor decodes; nothing was done.
+enum class ZipExtractResult { Done, Cancelled, Failed, NotForTheLibrary };
 // Every member of archive into target with its stored folders, with the
 // two-bar progress window (its Cancel stops after the member being
-// written), the overwrite question and the password prompt.  Only with
-// the library.
+// written), the overwrite question and the password prompt.
 ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QString& target);
 
 } // namespace app

@@ -38,4 +38,18 @@ enum class ZipExtractResult { Done, Cancelled, Failed };
 // the library.
 ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QString& target);
 
+// The compress dialog's ZIP branch: adds the files matching each of masks
+// (base directory and recursion as given) to archive, at maximum
+// compression, and saves once with the progress window (its Cancel leaves
+// the archive as it was).  Failures are shown; true when saved.
+bool zipCompress(QWidget* owner, const QString& archive, const QString& baseDirectory, bool recurse,
+                 const QStringList& masks);
+
+// Make .EXE File's join: stub followed by archive, written to target
+// through a temporary file, so that a failure (shown to the user) leaves
+// no half-written program and an existing target as it was.  True when
+// target was written.
+bool zipMakeSelfExtractor(QWidget* owner, const QString& stub, const QString& archive,
+                          const QString& target);
+
 } // namespace app

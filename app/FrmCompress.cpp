@@ -135,8 +135,13 @@ void TfrmCompress::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     const QString text = cmbFile->currentText();
     IniOut1->Load();
-    // The box keeps what was typed last; the history only fills the list.
-    cmbFile->setEditText(text);
+    // The box keeps what was typed last (at first the newest history
+    // entry); the history only fills the list.
+    if (text.isEmpty() && cmbFile->count() > 0) {
+        cmbFile->setEditText(cmbFile->itemText(cmbFile->count() - 1));
+    } else {
+        cmbFile->setEditText(text);
+    }
     cmbFile->setFocus();
 }
 

@@ -263,6 +263,11 @@ void TestCompress::historyKeepsTwenty() {
     again.show();
     QCOMPARE(again.cmbFile->count(), 20);
     QCOMPARE(again.cmbFile->itemText(0), QString("/t/2"));
+    QCOMPARE(again.cmbFile->currentText(), QString("/t/21"));
+    // The folder button leaves the caret after the added separator.
+    again.BrowseTo("/data/out");
+    QCOMPARE(again.cmbFile->currentText(), QString("/data/out/"));
+    QCOMPARE(again.cmbFile->lineEdit()->cursorPosition(), 10);
 }
 
 void TestCompress::cancelKeepsThePreviousArchive() {

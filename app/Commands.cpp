@@ -5,24 +5,33 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
 #include <QProgressBar>
 
 #include "app/Dialogs.h"
 #include "app/ExtractRun.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
+#include "app/FrmCompress.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
 #include "app/OpenArchive.h"
+#include "app/OtherCommands.h"
 #include "app/ZipEdit.h"
 #include "archive/core/Hooks.h"
 #include "archive/extract/Extractors.h"
 #include "archive/list/ArcLister.h"
 #include "desktop/FolderPicker.h"
+#include "desktop/Launch.h"
 #include "desktop/MessageBox.h"
+#include "desktop/Mounts.h"
+#include "desktop/PrintDirectory.h"
 #include "desktop/Shell.h"
 #include "desktop/VisibleText.h"
+#include "platform/DataFiles.h"
+#include "shellctl/CheckList.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 
@@ -186,4 +195,174 @@ Commands::ExtractResult Commands::ExtractArchive(const QString& archive, TArcTyp
     driver_->prepareArchive(archive);
     driver_->run(*x);
     return driver_->cancelled() ? ExtractResult::Cancelled : ExtractResult::Done;
+}
+
+void Commands::runCompress(const QString& heading, const QStringList& lines, const QString& base) {
+    TfrmCompress* dlg = forms::frmCompress();
+    dlg->lstFiles->Clear();
+    for (const QString& line : lines) dlg->lstFiles->AddItem(line, true);
+    dlg->lblFile->setText(heading);
+    dlg->BaseDirectory = base;
+    dlg->exec();
+    dlg->BaseDirectory.clear();
+    dlg->lblFile->setText(TfrmCompress::FilesHeading);
+    frame_.RefreshActive();
+}
+
+void Commands::CompressFile() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    QStringList files;
+    for (int i = 1; i <= child->filSource->SelectedCount(); ++i) files << SelectedFile(child, i);
+    runCompress(TfrmCompress::FilesHeading, files, {});
+}
+
+void Commands::CompressDirectory() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!child || child->currentDirectory().isEmpty()) return;
+    QString folder = child->currentDirectory();
+    if (folder.size() > 1) folder.chop(1);
+    runCompress(TfrmCompress::DirectoryHeading, {folder}, folder);
+}
+
+void Commands::CompressDisk() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!child || child->currentDirectory().isEmpty()) return;
+    QString root = desk::mountPointOf(child->currentDirectory());
+    if (root.isEmpty()) root = "/";
+    runCompress(TfrmCompress::DriveHeading, {root}, root);
+}
+
+void Commands::RunFile() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    QStringList files;
+    for (int i = 1; i <= child->filSource->SelectedCount(); ++i) files << SelectedFile(child, i);
+    TfrmRun dlg(&frame_);
+    for (const QString& file : files) {
+        dlg.txtApplication->setText(file);
+        if (dlg.exec() != QDialog::Accepted) continue;
+        const QString text = dlg.txtApplication->text().trimmed();
+        // An empty line would only fail in the shell.
+        if (text.isEmpty()) {
+            desk::showInformation("Nothing to run: the command line is empty.", &frame_);
+            continue;
+        }
+        const int code = app::runCommandLine(text);
+        if (code <= 32) desk::showInformation(desk::shellErrorText(code, text), &frame_);
+    }
+}
+
+void Commands::ViewAsText() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    QStringList files;
+    for (int i = 1; i <= child->filSource->SelectedCount(); ++i) files << SelectedFile(child, i);
+    for (const QString& file : files)
+        if (!desk::openTextEditor(file, &frame_))
+            desk::showInformation(desk::shellErrorText(desk::SE_ERR_FNF, file), &frame_);
+}
+
+void Commands::DosPromptHere() {
+    TfrmChild* child = frame_.ActiveChild();
+    const QString folder = child ? child->currentDirectory() : QString();
+    if (!desk::openTerminal(folder))
+        desk::showInformation("No terminal program was found.\n\nInstall one, or name yours in "
+                              "the TERMINAL environment variable.",
+                              &frame_);
+}
+
+void Commands::DiskUtility() {
+    if (!desk::openDiskUtility())
+        desk::showInformation("No disk utility was found.\n\nInstall one, for example GNOME "
+                              "Disks (gnome-disks), to format and copy disks.",
+                              &frame_);
+}
+
+std::vector<desk::DirectoryItem> Commands::DirectoryItems(TfrmChild* child) const {
+    std::vector<desk::DirectoryItem> items;
+    TFolderEnumerator* list = child->filSource;
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        const TFolderItemRecord r = list->ItemRecord(i);
+        desk::DirectoryItem item;
+        item.Name = r.DisplayName;
+        item.Modified = r.Modified;
+        // The record holds 32 bits; the report adds up whole sizes.
+        const QFileInfo fi(list->ItemPath(i));
+        item.Size = fi.isFile() ? std::uint64_t(fi.size()) : r.Size;
+        items.push_back(item);
+    }
+    return items;
+}
+
+void Commands::PrintDirectory() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!child) return;
+    const std::vector<desk::DirectoryItem> items = DirectoryItems(child);
+    if (items.empty()) {
+        desk::showInformation("This folder is empty: there is nothing to print.", &frame_);
+        return;
+    }
+    desk::PrintDirectory(&frame_, child->windowTitle(), items);
+}
+
+void Commands::MakeExeFile() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    const QString stub = QString::fromStdString(plat::findDataFile(plat::StubFileName));
+    if (stub.isEmpty()) {
+        desk::MessageDlg("OLMEK 95 Stub can not be located.\n\nMake sure you received the "
+                         "complete package of OLMEK 95.",
+                         desk::mtError, desk::mbOK, &frame_);
+        return;
+    }
+    QStringList files;
+    for (int i = 1; i <= child->filSource->SelectedCount(); ++i) files << SelectedFile(child, i);
+    for (const QString& source : files) {
+        const QString target = app::exeTargetOf(source);
+        if (QFileInfo::exists(target) &&
+            desk::MessageDlg(target + " already exists.\n\nDo you want to replace it?",
+                             desk::mtConfirmation, desk::mbYes | desk::mbNo,
+                             &frame_) != desk::mrYes)
+            continue;
+        app::zipMakeSelfExtractor(&frame_, stub, source, target);
+    }
+    frame_.RefreshActive();
+}
+
+void Commands::showMoreMenu(const QString& path, const QPoint& pos) {
+    std::unique_ptr<QMenu> menu(app::moreMenu(&frame_, path));
+    menu->exec(frame_.mapToGlobal(pos));
+}
+
+void Commands::MoreFiles() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!SelectionCheck(child)) return;
+    QStringList files;
+    for (int i = 1; i <= child->filSource->SelectedCount(); ++i) files << SelectedFile(child, i);
+    // Beside the file list, a little below the window's top.
+    const QPoint list = child->filSource->mapTo(&frame_, QPoint(0, 0));
+    const QPoint top = child->mapTo(&frame_, QPoint(0, 0));
+    for (const QString& file : files) showMoreMenu(file, QPoint(list.x(), top.y() + 100));
+}
+
+void Commands::MoreDirectory() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!child || child->currentDirectory().isEmpty()) return;
+    const QPoint top = child->mapTo(&frame_, QPoint(0, 0));
+    showMoreMenu(child->currentDirectory(), QPoint(100, top.y() + 100));
+}
+
+void Commands::MoreDisk() {
+    TfrmChild* child = frame_.ActiveChild();
+    if (!child || child->currentDirectory().isEmpty()) return;
+    QString root = desk::mountPointOf(child->currentDirectory());
+    if (root.isEmpty()) root = "/";
+    const QPoint top = child->mapTo(&frame_, QPoint(0, 0));
+    showMoreMenu(root, QPoint(100, top.y() + 100));
+}
+
+void Commands::DownloadLatestVersion() {
+    TfrmDownload dlg(&frame_);
+    dlg.exec();
 }

@@ -2,10 +2,12 @@
 // on the active folder window.
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/core/ArcTypes.h"
 
@@ -15,6 +17,9 @@ class TZipCommon;
 class TUnBase;
 namespace app {
 class ExtractorDriver;
+}
+namespace desk {
+struct DirectoryItem;
 }
 
 class Commands {
@@ -35,6 +40,29 @@ public:
     void About();
     void NotAvailable();
 
+    // The compress dialog on the selected files, the current folder tree,
+    // or the whole file system the current folder is on.
+    void CompressFile();
+    void CompressDirectory();
+    void CompressDisk();
+
+    void RunFile();
+    void ViewAsText();
+    void DosPromptHere();
+    // Format Disk and Copy Disk: the desktop's disk utility.
+    void DiskUtility();
+    void PrintDirectory();
+    void MakeExeFile();
+    // "More...": of each selected file, of the current folder, of its drive.
+    void MoreFiles();
+    void MoreDirectory();
+    void MoreDisk();
+    void DownloadLatestVersion();
+
+    // The items of the active window's file list, in list order, for the
+    // directory report.
+    std::vector<desk::DirectoryItem> DirectoryItems(TfrmChild* child) const;
+
     // Opens path with the desktop's application; a folder without one opens
     // in child, and any failure is explained.
     void OpenWithShell(TfrmChild* child, const QString& path);
@@ -45,6 +73,9 @@ public:
     ExtractResult ExtractArchive(const QString& archive, TArcType type, const QString& target);
 
 private:
+    // Shows the "More..." menu of path at pos (frame coordinates).
+    void runCompress(const QString& heading, const QStringList& lines, const QString& base);
+    void showMoreMenu(const QString& path, const QPoint& pos);
     TfrmMain& frame_;
     std::unique_ptr<app::ExtractorDriver> driver_;
 };

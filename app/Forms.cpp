@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FileDialogs.h"
+#include "app/FrmCompress.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMask.h"
 #include "app/FrmTo.h"
@@ -27,6 +28,7 @@ QPointer<TfrmRenameFile> renameFile;
 QPointer<TfrmNewDirectory> newDirectory;
 QPointer<TfrmFileAttributes> fileAttributes;
 QPointer<TfrmFileDateTime> fileDateTime;
+QPointer<TfrmCompress> compress;
 
 } // namespace
 
@@ -63,8 +65,12 @@ TfrmFileAttributes* frmFileAttributes() {
 TfrmFileDateTime* frmFileDateTime() {
     return get(fileDateTime);
 }
+TfrmCompress* frmCompress() {
+    return get(compress);
+}
 
 void createAll() {
+    frmCompress();
     frmTo();
     frmProgress();
     frmPassword();
@@ -90,6 +96,7 @@ void destroyAll() {
     delete newDirectory;
     delete fileAttributes;
     delete fileDateTime;
+    delete compress;
 }
 
 } // namespace forms

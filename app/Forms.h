@@ -13,6 +13,7 @@ class TfrmRenameFile;
 class TfrmNewDirectory;
 class TfrmFileAttributes;
 class TfrmFileDateTime;
+class TfrmCompress;
 
 namespace forms {
 
@@ -27,6 +28,7 @@ TfrmRenameFile* frmRenameFile();
 TfrmNewDirectory* frmNewDirectory();
 TfrmFileAttributes* frmFileAttributes();
 TfrmFileDateTime* frmFileDateTime();
+TfrmCompress* frmCompress();
 
 // Creates every form in the main block's order.
 void createAll();

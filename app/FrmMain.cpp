@@ -351,6 +351,20 @@ void TfrmMain::bindCommands() {
                                this);
          }},
         {"About1", [c] { c->About(); }},
+        {"RunFile1", [c] { c->RunFile(); }},
+        {"CompressFile1", [c] { c->CompressFile(); }},
+        {"CompressDirectory1", [c] { c->CompressDirectory(); }},
+        {"CompressDisk1", [c] { c->CompressDisk(); }},
+        {"ViewasASCII1", [c] { c->ViewAsText(); }},
+        {"DOSPromptHere1", [c] { c->DosPromptHere(); }},
+        {"FormatDisk1", [c] { c->DiskUtility(); }},
+        {"CopyDisk1", [c] { c->DiskUtility(); }},
+        {"PrintDirectory1", [c] { c->PrintDirectory(); }},
+        {"CreateSelfExtracting1", [c] { c->MakeExeFile(); }},
+        {"Properties1", [c] { c->MoreFiles(); }},
+        {"More1", [c] { c->MoreDirectory(); }},
+        {"More2", [c] { c->MoreDisk(); }},
+        {"DownloadLatestVersion1", [c] { c->DownloadLatestVersion(); }},
     };
 }
 

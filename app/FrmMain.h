@@ -87,6 +87,9 @@ public:
     void ShowArchiveFromOutside(const QString& path);
 
     void runCommand(const QString& name);
+    // Whether the command has its own action (else it says it is not
+    // available yet).
+    bool handles(const QString& name) const { return handlers_.contains(name); }
     void TileHorizontally();
     void TileVertically();
     void ArrangeIcons();

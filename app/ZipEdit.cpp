@@ -1,20 +1,13 @@
 #include "app/ZipEdit.h"
 
-#include "desktop/MessageBox.h"
-
-namespace app {
-
-bool zipWritable(TArcType type) {
-    return type == atZIP || type == atZipExe || type == atZip250 || type == atZip250Exe;
-}
-
-} // namespace app
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
 #include <exception>
 
@@ -22,12 +15,19 @@ bool zipWritable(TArcType type) {
 #include "app/Forms.h"
 #include "archive/extract/Decoder.h"
 #include "archive/format/ZipFormat.h"
+#include "archive/zip/SfxJoin.h"
 #include "archive/zip/UnZipper.h"
 #include "archive/zip/Zipper.h"
 #include "archive/zip/ZlExceptions.h"
+#include "desktop/MessageBox.h"
 #include "desktop/VisibleText.h"
+#include "platform/FileSystem.h"
 
 namespace app {
+
+bool zipWritable(TArcType type) {
+    return type == atZIP || type == atZipExe || type == atZip250 || type == atZip250Exe;
+}
 
 namespace {
 
@@ -204,6 +204,54 @@ ZipExtractResult zipExtractAll(QWidget* owner, const QString& archive, const QSt
     }
     p->hide();
     return result;
+}
+
+bool zipCompress(QWidget* owner, const QString& archive, const QString& baseDirectory, bool recurse,
+                 const QStringList& masks) {
+    return changeArchive(owner, archive, [&](TZlZipper& z) {
+        z.SetDeflationOption(doMaximum);
+        TZlStoreOptions options = z.StoreOptions();
+        if (recurse)
+            options.Include(soRecurse);
+        else
+            options.Exclude(soRecurse);
+        z.SetStoreOptions(options);
+        z.SetBaseDirectory(baseDirectory.toStdString());
+        TfrmProgress* p = forms::frmProgress();
+        for (const QString& mask : masks) {
+            p->Progress(mask, 0);
+            QCoreApplication::processEvents();
+            // Read-only, hidden, system and archive files.
+            z.AddFiles(mask.toStdString(), 39);
+        }
+    });
+}
+
+bool zipMakeSelfExtractor(QWidget* owner, const QString& stub, const QString& archive,
+                          const QString& target) {
+    const std::string out = QFileInfo(target).absoluteFilePath().toStdString();
+    std::string temp;
+    try {
+        TZlFileStream stubFile(stub.toStdString(), fmOpenRead | fmShareDenyWrite);
+        TZlFileStream source(archive.toStdString(), fmOpenRead | fmShareDenyWrite);
+        temp = plat::tempFileIn(plat::extractFileDir(out), ".exe");
+        if (temp.empty())
+            throw EFCreateError("Cannot create a file in \"" + plat::extractFileDir(out) + "\"");
+        {
+            TZlFileStream joined(temp, fmCreate);
+            ZlMakeSelfExtractor(stubFile, source, joined);
+        }
+        // The program is meant to be run.
+        ::chmod(temp.c_str(), 0777 & ~plat::creationMask());
+        if (!plat::renameFile(temp, out))
+            throw EInOutError("Cannot write \"" + out + "\": " + std::strerror(errno), errno);
+    } catch (const std::exception& e) {
+        // A failed join leaves no half-written program behind.
+        if (!temp.empty()) plat::deleteFile(temp);
+        desk::MessageDlg(QString::fromStdString(e.what()), desk::mtError, desk::mbOK, owner);
+        return false;
+    }
+    return true;
 }
 
 } // namespace app

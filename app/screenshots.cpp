@@ -1,12 +1,16 @@
 // Renders the program's windows headless into PNG files:
 // olmek-screenshots <output folder>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -21,14 +25,18 @@
 #include "app/FileDialogs.h"
 #include "app/Forms.h"
 #include "app/FrmChild.h"
+#include "app/FrmCompress.h"
 #include "app/FrmConfigure.h"
 #include "app/FrmMain.h"
 #include "app/FrmMask.h"
 #include "app/FrmTo.h"
 #include "app/FrmView.h"
 #include "app/MainBlock.h"
+#include "app/OtherCommands.h"
 #include "app/Settings.h"
 #include "desktop/Mounts.h"
+#include "desktop/PrintDirectory.h"
+#include "shellctl/CheckList.h"
 #include "shellctl/FolderEnumerator.h"
 #include "shellctl/NameSpaceEnumerator.h"
 
@@ -208,6 +216,29 @@ int main(int argc, char** argv) {
     shoot(forms::frmFileAttributes(), "file-attributes");
     forms::frmFileDateTime()->Prepare(docs + "/report.doc");
     shoot(forms::frmFileDateTime(), "file-date-time");
+    TfrmCompress* compress = forms::frmCompress();
+    compress->lstFiles->Clear();
+    for (const char* n : {"notes.txt", "readme.txt", "report.doc"})
+        compress->lstFiles->AddItem(docs + "/" + n, true);
+    compress->cmbFile->setEditText(docs + "/backup.zip");
+    shoot(compress, "compress");
+    TfrmRun run;
+    run.txtApplication->setText(docs + "/readme.txt");
+    shoot(&run, "run");
+    TfrmDownload download;
+    shoot(&download, "download");
+    {
+        desk::TfrmPrintDirectory report;
+        report.Fill(docs + "/*.*", desk::folderItems(docs));
+        QPrinter printer(QPrinter::HighResolution);
+        desk::setupReportPrinter(printer);
+        QPrintPreviewDialog preview(&printer);
+        preview.setWindowTitle("Print Directory");
+        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
+                         [&report](QPrinter* p) { report.Print(*p); });
+        preview.resize(700, 800);
+        shoot(&preview, "print-preview");
+    }
     forms::destroyAll();
     frame.hide();
     return failures ? 1 : 0;

@@ -36,39 +36,8 @@
 #include "shellctl/NameSpaceEnumerator.h"
 
 int viewGroupOf(TArcType type) {
-    switch (type) {
-    case atARC:
-    case atArcExe:
-    case atARJ:
-    case atArjExe:
-    case atBH:
-    case atBHExe:
-    case atCAB:
-    case atGZip:
-    case atLHA:
-    case atLZH:
-    case atLzhExe:
-    case atTAR:
-    case atZOO:
-    case atTarGz:
-    case atTarBz2:
-    case atTarXz:
-    case atTarLz:
-    case atTarZst:
-    case atTarZ:
-    case atBzip2:
-    case atXz:
-    case atLzip:
-    case atZstd:
-        return 1;
-    case atZIP:
-    case atZipExe:
-    case atZip250:
-    case atZip250Exe:
-        return 2;
-    default:
-        return 0;
-    }
+    if (app::zipWritable(type)) return 2;
+    return app::viewerExtracts(type) ? 1 : 0;
 }
 
 Commands::Commands(TfrmMain& frame)

@@ -35,6 +35,16 @@ bool viewerExtracts(TArcType type) {
     case atZip250:
     case atZip250Exe:
     case atZOO:
+    case atTarGz:
+    case atTarBz2:
+    case atTarXz:
+    case atTarLz:
+    case atTarZst:
+    case atTarZ:
+    case atBzip2:
+    case atXz:
+    case atLzip:
+    case atZstd:
         return true;
     default:
         return false;

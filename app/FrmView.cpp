@@ -59,7 +59,7 @@ QString captionPart(const QString& name) {
 
 struct Column {
     const char* caption;
-    int width; // design width; 0 = the list's default
+    int width; // layout width; 0 = the list's default
     bool right;
 };
 

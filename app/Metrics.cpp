@@ -8,15 +8,15 @@ namespace app {
 
 double widthScale(const QFont& font) {
     const double average = QFontMetricsF(font).averageCharWidth();
-    return average > kDesignAverageCharWidth ? average / kDesignAverageCharWidth : 1.0;
+    return average > kLayoutAverageCharWidth ? average / kLayoutAverageCharWidth : 1.0;
 }
 
-int scaledWidth(int designWidth, const QFont& font) {
-    return int(std::lround(designWidth * widthScale(font)));
+int scaledWidth(int layoutWidth, const QFont& font) {
+    return int(std::lround(layoutWidth * widthScale(font)));
 }
 
-int scaledWidth(int designWidth) {
-    return scaledWidth(designWidth, QApplication::font());
+int scaledWidth(int layoutWidth) {
+    return scaledWidth(layoutWidth, QApplication::font());
 }
 
 } // namespace app
